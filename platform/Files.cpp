@@ -1,0 +1,119 @@
+#include "Files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace ostrel {
+namespace {
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release()
+    {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
+{
+    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[16384];
+    for (;;) {
+        ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            return bytes;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode)
+{
+    std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
+    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return false;
+
+    struct stat existing {};
+    const mode_t mode = ::stat(file.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode;
+    // fsync before the rename, so that a crash leaves the old or the new
+    // content and never an empty file.
+    const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    if (::close(fd.release()) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode)
+{
+    Descriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, newFileMode));
+    return fd.get() >= 0 && WriteAll(fd.get(), bytes);
+}
+
+FileLock::FileLock(const std::filesystem::path& lockFile)
+{
+    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
+    if (fd_ < 0)
+        fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+    }
+}
+
+FileLock::~FileLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);  // closing releases the lock
+}
+
+}  // namespace ostrel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// The exact bytes of a file, or nothing when it is missing or unreadable.
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
+
+// Replaces `file` with `bytes` so that a reader sees either the old or the
+// new content, never a mix: the bytes go to a temporary file in the same
+// folder, which is then renamed over `file`. An existing file keeps its
+// permission bits; a new one gets `newFileMode`. Returns false, leaving
+// `file` untouched, when any step fails.
+bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode = 0664);
+
+// Appends `bytes` to `file` in one write on an O_APPEND descriptor, creating
+// the file when missing. Returns false when nothing or only part was written.
+bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode = 0664);
+
+// An exclusive advisory lock (flock) on a lock file, held for the lifetime of
+// the object. The lock file is created when missing. When it cannot be
+// opened (no rights), the object holds no lock and Held() is false; callers
+// carry on, since their own write will then fail the same way.
+class FileLock {
+public:
+    explicit FileLock(const std::filesystem::path& lockFile);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+
+namespace ostrel::test {
+
+// A fresh folder under $TMPDIR, removed with everything in it at the end.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& tail) const { return path_ / tail; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace ostrel::test
