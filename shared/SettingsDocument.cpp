@@ -1,0 +1,229 @@
+#include "SettingsDocument.h"
+
+#include "ApplicationFolder.h"
+#include "Files.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace ostrel {
+
+std::string ReadWholeFile(const std::filesystem::path& file)
+{
+    std::string text = ReadFileBytes(file).value_or(std::string());
+    // Documents made on Windows end their lines with "\r\n".
+    std::string::size_type out = 0;
+    for (std::string::size_type in = 0; in < text.size(); ++in) {
+        if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
+            continue;
+        text[out++] = text[in];
+    }
+    text.resize(out);
+    return text;
+}
+
+std::string StripXmlSpecials(std::string_view text)
+{
+    std::string stripped;
+    stripped.reserve(text.size());
+    for (char c : text)
+        if (c != '<' && c != '>' && c != '&' && c != '\'' && c != '"')
+            stripped += c;
+    return stripped;
+}
+
+namespace settings_text {
+namespace {
+
+constexpr std::string_view kName = "<name>";
+constexpr std::string_view kNameEnd = "</name>";
+
+// Where the text of one element lies in the document.
+struct Span {
+    size_t start = 0;
+    size_t length = 0;
+};
+
+struct PrinterEntry {
+    std::string_view name;
+    std::optional<Span> id;
+    std::optional<Span> cost;
+    std::optional<Span> monitored;
+};
+
+// The text of the first `open`...`close` element that starts at or after
+// `from` and ends before `limit`; `from` moves past it.
+std::optional<Span> Element(std::string_view document, std::string_view open, std::string_view close, size_t& from,
+                            size_t limit)
+{
+    const size_t start = document.find(open, from);
+    if (start == std::string_view::npos || start >= limit)
+        return std::nullopt;
+    const size_t textStart = start + open.size();
+    const size_t end = document.find(close, textStart);
+    if (end == std::string_view::npos || end + close.size() > limit)
+        return std::nullopt;
+    from = end + close.size();
+    return Span{textStart, end - textStart};
+}
+
+std::optional<std::string_view> TextOf(std::string_view document, const std::optional<Span>& span)
+{
+    if (!span)
+        return std::nullopt;
+    return document.substr(span->start, span->length);
+}
+
+// Every printer entry in document order. An entry reaches from its name
+// element to the next one; its other elements are looked for only there,
+// so an incomplete entry never borrows its neighbour's.
+std::vector<PrinterEntry> PrinterEntries(std::string_view document)
+{
+    std::vector<PrinterEntry> entries;
+    size_t at = document.find(kName);
+    while (at != std::string_view::npos) {
+        const size_t nameStart = at + kName.size();
+        const size_t nameEnd = document.find(kNameEnd, nameStart);
+        if (nameEnd == std::string_view::npos)
+            break;
+        const size_t next = document.find(kName, nameEnd);
+        const size_t limit = next == std::string_view::npos ? document.size() : next;
+        PrinterEntry entry{document.substr(nameStart, nameEnd - nameStart), {}, {}, {}};
+        size_t from = nameEnd + kNameEnd.size();
+        entry.id = Element(document, "<ID>", "</ID>", from, limit);
+        entry.cost = Element(document, "<cost>", "</cost>", from, limit);
+        entry.monitored = Element(document, "<monitored>", "</monitored>", from, limit);
+        entries.push_back(entry);
+        at = next;
+    }
+    return entries;
+}
+
+// Replaces one element's text in every entry named `name`; false when no
+// entry carries that element.
+bool ReplaceInEntries(std::string& document, std::string_view name, std::optional<Span> PrinterEntry::*field,
+                      std::string_view text)
+{
+    std::vector<Span> targets;
+    for (const auto& entry : PrinterEntries(document))
+        if (entry.name == name && entry.*field)
+            targets.push_back(*(entry.*field));
+    // From the last one backwards, so that earlier positions stay valid.
+    for (auto span = targets.rbegin(); span != targets.rend(); ++span)
+        document.replace(span->start, span->length, text);
+    return !targets.empty();
+}
+
+}  // namespace
+
+std::vector<MonitoredPrinter> MonitoredPrinters(std::string_view document)
+{
+    std::vector<MonitoredPrinter> printers;
+    for (const auto& entry : PrinterEntries(document))
+        if (entry.cost && TextOf(document, entry.monitored) == "1")
+            printers.push_back({std::string(entry.name), std::string(*TextOf(document, entry.cost))});
+    return printers;
+}
+
+std::string PrinterId(std::string_view document, std::string_view name)
+{
+    std::string id;
+    for (const auto& entry : PrinterEntries(document))
+        if (entry.name == name && entry.id)
+            id = *TextOf(document, entry.id);
+    return id;
+}
+
+bool AddUser(std::string& document, std::string_view user)
+{
+    const std::string element = "<username>" + std::string(user) + "</username>";
+    if (document.find(element) != std::string::npos)
+        return false;
+
+    if (const size_t users = document.find("<users>"); users != std::string::npos) {
+        document.insert(users + 7, element);
+        return true;
+    }
+    // A document without a user list gets one right after the printer list;
+    // without that, inside the root element, or at the very end.
+    const std::string list = "<users>" + element + "</users>";
+    if (const size_t printersEnd = document.find("</printers>"); printersEnd != std::string::npos)
+        document.insert(printersEnd + 11, list);
+    else if (const size_t logEnd = document.rfind("</log>"); logEnd != std::string::npos)
+        document.insert(logEnd, list);
+    else
+        document += list;
+    return true;
+}
+
+std::string AddPrinter(std::string& document, std::string_view name, std::string_view cost)
+{
+    if (document.find("<printers>") == std::string::npos) {
+        const size_t log = document.find("<log>");
+        document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
+    }
+    unsigned long long largest = 0;
+    for (size_t at = document.find("<ID>"); at != std::string::npos; at = document.find("<ID>", at + 4)) {
+        const size_t end = document.find("</ID>", at + 4);
+        if (end == std::string::npos)
+            break;
+        const std::string text = document.substr(at + 4, end - at - 4);
+        if (!text.empty() && text.size() < 19 && text.find_first_not_of("0123456789") == std::string::npos)
+            largest = std::max(largest, std::stoull(text));
+    }
+    const std::string id = std::to_string(largest + 1);
+    document.insert(document.find("<printers>") + 10, "<name>" + std::string(name) + "</name><ID>" + id +
+                                                          "</ID><cost>" + std::string(cost) +
+                                                          "</cost><monitored>1</monitored>");
+    return id;
+}
+
+bool SetMonitored(std::string& document, std::string_view name, bool monitored)
+{
+    return ReplaceInEntries(document, name, &PrinterEntry::monitored, monitored ? "1" : "0");
+}
+
+bool SetCost(std::string& document, std::string_view name, std::string_view cost)
+{
+    return ReplaceInEntries(document, name, &PrinterEntry::cost, cost);
+}
+
+}  // namespace settings_text
+
+SettingsDocument::SettingsDocument(std::filesystem::path file) : file_(std::move(file)) {}
+
+SettingsDocument SettingsDocument::InFolder(std::string_view appFolder)
+{
+    return SettingsDocument(InApplicationFolder(appFolder, "settings.xml"));
+}
+
+std::string SettingsDocument::Read() const
+{
+    return ReadWholeFile(file_);
+}
+
+std::vector<MonitoredPrinter> SettingsDocument::ReadMonitoredPrinters() const
+{
+    return settings_text::MonitoredPrinters(Read());
+}
+
+std::string SettingsDocument::LookUpPrinterId(std::string_view name) const
+{
+    return settings_text::PrinterId(Read(), name);
+}
+
+bool SettingsDocument::AddUser(std::string_view user)
+{
+    return Edit([&](std::string& document) { return settings_text::AddUser(document, user); });
+}
+
+bool SettingsDocument::Edit(const std::function<bool(std::string&)>& change)
+{
+    FileLock lock(std::filesystem::path(file_) += ".lock");
+    std::string document = Read();
+    if (!change(document))
+        return false;
+    return ReplaceFile(file_, document);
+}
+
+}  // namespace ostrel

@@ -132,7 +132,7 @@ ProcessResult Run(const std::filesystem::path& program, std::vector<std::string>
 
 std::filesystem::path BuiltProgram(const std::string& name)
 {
-    return std::filesystem::path(OSTREL_TOOLS_DIR) / name;
+    return std::filesystem::path(OSTREL_BIN_DIR) / name;
 }
 
 }  // namespace ostrel::test

@@ -45,7 +45,7 @@ private:
 ProcessResult Run(const std::filesystem::path& program, std::vector<std::string> args,
                   std::map<std::string, std::string> env = {}, std::string input = {});
 
-// Path of a program built beside the tests (the build folder's `tools`).
+// Path of a program of the build (the build folder's `bin`).
 std::filesystem::path BuiltProgram(const std::string& name);
 
 }  // namespace ostrel::test
