@@ -12,7 +12,8 @@ namespace ostrel {
 // cost per page only while the task is stopped.
 class PrinterTask : public WorkerThread {
 public:
-    void Assign(std::string_view printerName, std::string_view costPerPage)
+    // Overridable so that a monitor can drop what it knew of its last printer.
+    virtual void Assign(std::string_view printerName, std::string_view costPerPage)
     {
         printerName_ = printerName;
         costPerPage_ = costPerPage;
