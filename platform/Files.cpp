@@ -10,6 +10,8 @@
 namespace ostrel {
 namespace {
 
+namespace fs = std::filesystem;
+
 // Closes a descriptor on every path out of a function.
 class Descriptor {
 public:
@@ -71,7 +73,10 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
 
 bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode)
 {
-    std::string temporary = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
+    // Named after the file, cut short so that the longest file name still
+    // leaves room for the prefix and the suffix.
+    const std::string name = file.filename().string().substr(0, 200);
+    std::string temporary = (file.parent_path() / ("." + name + ".XXXXXX")).string();
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
         return false;
@@ -85,6 +90,11 @@ bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode
         ::unlink(temporary.c_str());
         return false;
     }
+    // The rename itself reaches the disk with the folder.
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
     return true;
 }
 

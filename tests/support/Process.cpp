@@ -120,7 +120,7 @@ std::optional<ProcessResult> Process::Wait(std::chrono::milliseconds patience)
     return result;
 }
 
-ProcessResult Run(const std::filesystem::path& program, std::vector<std::string> args,
+ProcessResult RunProgram(const std::filesystem::path& program, std::vector<std::string> args,
                   std::map<std::string, std::string> env, std::string input)
 {
     Process process(program, std::move(args), std::move(env), std::move(input));

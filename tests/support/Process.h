@@ -42,7 +42,7 @@ private:
 };
 
 // Runs a program to its end (at most 30 s) and returns what it did.
-ProcessResult Run(const std::filesystem::path& program, std::vector<std::string> args,
+ProcessResult RunProgram(const std::filesystem::path& program, std::vector<std::string> args,
                   std::map<std::string, std::string> env = {}, std::string input = {});
 
 // Path of a program of the build (the build folder's `bin`).

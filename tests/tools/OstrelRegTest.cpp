@@ -252,19 +252,19 @@ TEST(OstrelRegProgramTest, UsesTheStoreUnderTheEnvironmentRootAndExitsWithTheRes
 {
     test::TempFolder root;
     const std::map<std::string, std::string> env{{"OSTREL_REGISTRY_ROOT", root.Path().string()}};
-    auto result = test::Run(OSTREL_REG_PROGRAM, {"add", "HKLM/Software/Ostrel", "/v", "Runs", "/t", "REG_DWORD", "/d", "16"}, env);
+    auto result = test::RunProgram(test::BuiltProgram("ostrel-reg"), {"add", "HKLM/Software/Ostrel", "/v", "Runs", "/t", "REG_DWORD", "/d", "16"}, env);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(DirectoryRegistry(root / "HKEY_LOCAL_MACHINE").Query("Software\\Ostrel", "Runs"), Dword(16));
 
-    result = test::Run(OSTREL_REG_PROGRAM, {"query", kKey}, env);
+    result = test::RunProgram(test::BuiltProgram("ostrel-reg"), {"query", kKey}, env);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, kShown + "    Runs    REG_DWORD    0x10\n\n");
 
-    result = test::Run(OSTREL_REG_PROGRAM, {"delete", kKey, "/v", "Runs"}, env, "no\n");
+    result = test::RunProgram(test::BuiltProgram("ostrel-reg"), {"delete", kKey, "/v", "Runs"}, env, "no\n");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "Delete the registry value Runs (Yes/No)? " + kCancelled);
 
-    result = test::Run(OSTREL_REG_PROGRAM, {"query", kKey, "/v", "Missing"}, env);
+    result = test::RunProgram(test::BuiltProgram("ostrel-reg"), {"query", kKey, "/v", "Missing"}, env);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, kNotFound);
 }
