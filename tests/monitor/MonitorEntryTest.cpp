@@ -38,7 +38,8 @@ TEST(MonitorEntry, SetsAppRunsRunsTheWorkerAndLeavesNoThreadBehind)
 
     EXPECT_TRUE(workerCycled);
     EXPECT_EQ(appRunsWhileRunning, 1u);
-    EXPECT_FALSE(tasks.mailer->Running());
+    EXPECT_EQ(tasks.mailerRecord.runs, 1);
+    EXPECT_FALSE(tasks.AnyTaskInRun());
     EXPECT_EQ(ThreadCount(), threadsBefore);
     // Leaving does not switch monitoring off.
     EXPECT_EQ(RegValueDword("Software\\Ostrel\\AppRuns", 0, false, hive).Get(), 1u);

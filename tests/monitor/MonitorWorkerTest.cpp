@@ -87,8 +87,8 @@ TEST_F(MonitorWorkerTest, MonitorsFollowAppRunsWithoutReloading)
     EXPECT_TRUE(tasks_.mailer->Running());
 
     worker_->Stop();
-    EXPECT_EQ(tasks_.printers[0]->Runs(), 2);
-    EXPECT_EQ(tasks_.mailer->Runs(), 1);  // started once, never again
+    EXPECT_EQ(tasks_.printerRecords[0].runs, 2);
+    EXPECT_EQ(tasks_.mailerRecord.runs, 1);  // started once, never again
 }
 
 TEST_F(MonitorWorkerTest, ResetReloadsAndReplacesTheMonitoredSet)
@@ -153,7 +153,7 @@ TEST_F(MonitorWorkerTest, CleanerFollowsDeleteOldLogs)
     EXPECT_TRUE(tasks_.cleaner->Running());
 
     worker_->Stop();
-    EXPECT_EQ(tasks_.cleaner->Runs(), 2);  // a new thread for each switch-on
+    EXPECT_EQ(tasks_.cleanerRecord.runs, 2);  // a new thread for each switch-on
 }
 
 TEST_F(MonitorWorkerTest, StopWakesTheWorkerAndEndsEveryTask)
@@ -165,9 +165,9 @@ TEST_F(MonitorWorkerTest, StopWakesTheWorkerAndEndsEveryTask)
     ASSERT_EQ(tasks_.RunningPrinters().size(), 1u);
 
     worker_->Stop();  // mid-sleep: the fake clock never reaches the 20 s
-    EXPECT_EQ(tasks_.RunningPrinters(), Printers{});
-    EXPECT_FALSE(tasks_.cleaner->Running());
-    EXPECT_FALSE(tasks_.mailer->Running());
+    EXPECT_EQ(tasks_.printerRecords[0].runs, 1);
+    EXPECT_EQ(tasks_.cleanerRecord.runs, 1);
+    EXPECT_FALSE(tasks_.AnyTaskInRun());
     EXPECT_EQ(clock_.SleepsBegun(), 1u);
 }
 
