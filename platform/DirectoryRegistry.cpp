@@ -28,14 +28,6 @@ constexpr std::array<std::pair<RegType, std::string_view>, 9> kTypeNames{{
     {RegType::Qword, "REG_QWORD"},
 }};
 
-// A key or value name is one folder or file name: it can never climb out of
-// the hive nor hide among the temporary files of a write.
-bool IsSafeName(std::string_view name)
-{
-    return !name.empty() && name != "." && name != ".." && name.front() != '.' &&
-           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
-}
-
 // Mail credentials are readable by the administrators only.
 bool IsPrivateValue(std::string_view name)
 {
@@ -59,6 +51,12 @@ std::optional<RegData> Deserialize(std::string_view stored)
 }
 
 }  // namespace
+
+bool IsValidRegistryName(std::string_view name)
+{
+    return !name.empty() && name.size() <= 255 && name.front() != '.' && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
 
 std::string RegTypeName(RegType type)
 {
@@ -91,7 +89,7 @@ std::optional<fs::path> DirectoryRegistry::KeyFolder(std::string_view keyPath) c
         const size_t end = keyPath.find('\\');
         const std::string_view key = keyPath.substr(0, end);
         if (!key.empty()) {
-            if (!IsSafeName(key))
+            if (!IsValidRegistryName(key))
                 return std::nullopt;
             folder /= key;
         }
@@ -103,7 +101,7 @@ std::optional<fs::path> DirectoryRegistry::KeyFolder(std::string_view keyPath) c
 std::optional<RegData> DirectoryRegistry::Query(std::string_view keyPath, std::string_view name) const
 {
     auto folder = KeyFolder(keyPath);
-    if (!folder || !IsSafeName(name))
+    if (!folder || !IsValidRegistryName(name))
         return std::nullopt;
     auto stored = ReadFileBytes(*folder / name);
     if (!stored)
@@ -114,7 +112,7 @@ std::optional<RegData> DirectoryRegistry::Query(std::string_view keyPath, std::s
 bool DirectoryRegistry::Set(std::string_view keyPath, std::string_view name, const RegData& data)
 {
     auto folder = KeyFolder(keyPath);
-    if (!folder || !IsSafeName(name))
+    if (!folder || !IsValidRegistryName(name))
         return false;
     std::error_code error;
     fs::create_directories(*folder, error);
@@ -126,7 +124,7 @@ bool DirectoryRegistry::Set(std::string_view keyPath, std::string_view name, con
 bool DirectoryRegistry::Remove(std::string_view keyPath, std::string_view name)
 {
     auto folder = KeyFolder(keyPath);
-    if (!folder || !IsSafeName(name))
+    if (!folder || !IsValidRegistryName(name))
         return false;
     return ::unlink((*folder / name).c_str()) == 0;
 }
@@ -140,7 +138,7 @@ std::optional<std::vector<RegEntry>> DirectoryRegistry::Enumerate(std::string_vi
     std::vector<RegEntry> entries;
     for (fs::directory_iterator item(*folder, error), end; !error && item != end; item.increment(error)) {
         const std::string name = item->path().filename().string();
-        if (!IsSafeName(name) || !item->is_regular_file(error))
+        if (!IsValidRegistryName(name) || !item->is_regular_file(error))
             continue;
         if (auto data = Query(keyPath, name))
             entries.push_back({name, std::move(*data)});

@@ -40,6 +40,11 @@ struct RegEntry {
     RegData data;
 };
 
+// Whether a key or value name can be stored: one file name (at most 255
+// bytes, no '/' or zero byte) that does not start with '.', so that it never
+// climbs out of the store nor hides among the temporary files of a write.
+bool IsValidRegistryName(std::string_view name);
+
 // One registry root (a hive). Key paths are relative to the hive, with
 // backslashes between the keys ("Software\Ostrel"); empty components are
 // ignored. Every operation is safe to call from any thread and any process:

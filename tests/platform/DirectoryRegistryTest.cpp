@@ -19,15 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-std::vector<std::string> FileNames(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder))
-        names.push_back(item.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 mode_t ModeOf(const fs::path& file)
 {
     struct stat status {};
@@ -92,7 +83,7 @@ TEST_F(DirectoryRegistryTest, UnsafeNamesAreRejectedAndNothingIsCreated)
         EXPECT_FALSE(hive.Remove(c.key, c.name));
     }
     EXPECT_EQ(hive.Enumerate("Software\\.."), std::nullopt);
-    EXPECT_TRUE(FileNames(temp.Path()).empty()) << "something was created beside or inside the hive";
+    EXPECT_TRUE(test::SortedFileNames(temp.Path()).empty()) << "something was created beside or inside the hive";
 }
 
 TEST_F(DirectoryRegistryTest, CredentialsAreKeptFromOtherUsersAndExistingModesSurvive)
@@ -191,7 +182,7 @@ TEST_F(DirectoryRegistryTest, ConcurrentWritersNeverLeaveATornValue)
     EXPECT_EQ(failedWrites, 0);
     EXPECT_GT(reads, 0);
     EXPECT_EQ(badReads, 0);
-    EXPECT_EQ(FileNames(temp / "HKLM/Software/Ostrel"), std::vector<std::string>{"Big"});
+    EXPECT_EQ(test::SortedFileNames(temp / "HKLM/Software/Ostrel"), std::vector<std::string>{"Big"});
 }
 
 }  // namespace

@@ -27,15 +27,6 @@ size_t Occurrences(std::string_view text, std::string_view part)
     return count;
 }
 
-std::vector<std::string> FileNames(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder))
-        names.push_back(item.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(SettingsDocumentTest, WorkedExampleIsBuiltByteForByte)
 {
     test::TempFolder temp;
@@ -62,7 +53,7 @@ TEST(SettingsDocumentTest, WorkedExampleIsBuiltByteForByte)
     EXPECT_EQ(document.LookUpPrinterId("Laser 2"), "2");
     EXPECT_EQ(document.LookUpPrinterId("Laser 1"), "1");
     EXPECT_EQ(document.LookUpPrinterId("Laser"), "");
-    EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"settings.xml", "settings.xml.lock"}));
+    EXPECT_EQ(test::SortedFileNames(temp.Path()), (std::vector<std::string>{"settings.xml", "settings.xml.lock"}));
 }
 
 TEST(SettingsDocumentTest, MissingDocumentGetsAUserListOfItsOwn)
@@ -246,7 +237,7 @@ TEST(SettingsDocumentTest, ConcurrentProcessesAddingUsersLoseNobody)
         for (int user = 0; user < kUsersEach; ++user)
             EXPECT_EQ(Occurrences(document, "<username>" + userName(child, user) + "</username>"), 1u)
                 << userName(child, user);
-    EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"settings.xml", "settings.xml.lock"}));
+    EXPECT_EQ(test::SortedFileNames(temp.Path()), (std::vector<std::string>{"settings.xml", "settings.xml.lock"}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace ostrel::test {
 
@@ -18,5 +20,8 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The names of everything directly in `folder`, sorted.
+std::vector<std::string> SortedFileNames(const std::filesystem::path& folder);
 
 }  // namespace ostrel::test

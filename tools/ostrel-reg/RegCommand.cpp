@@ -21,7 +21,6 @@ constexpr std::string_view kCompleted = "The operation completed successfully.";
 constexpr std::string_view kCancelled = "The operation was cancelled.";
 
 // Longer names would not fit one file or folder name of the store.
-constexpr size_t kMaxNameLength = 255;
 
 constexpr std::string_view kUsage =
     "Usage:\n"
@@ -98,17 +97,16 @@ bool IsKnownSwitch(std::string_view arg)
     return lower == "/v" || lower == "/t" || lower == "/d" || lower == "/f";
 }
 
-// The store keeps every key as a folder and every value as a file, so a name
-// must be usable as one file name and must not look like the store's own
-// temporary files.
+// Checked before anything is written, so that a bad name gets its own
+// message instead of a failed write.
 std::optional<std::string> CheckName(std::string_view what, std::string_view name)
 {
     if (name.empty())
         return "The " + std::string(what) + " name is empty.";
-    if (name.front() == '.' || name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos)
+    if (name.size() > 255)
+        return "The " + std::string(what) + " name is longer than 255 characters.";
+    if (!IsValidRegistryName(name))
         return "Invalid " + std::string(what) + " name \"" + std::string(name) + "\": it cannot start with '.' or contain '/'.";
-    if (name.size() > kMaxNameLength)
-        return "The " + std::string(what) + " name is longer than " + std::to_string(kMaxNameLength) + " characters.";
     return std::nullopt;
 }
 
