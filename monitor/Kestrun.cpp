@@ -30,7 +30,7 @@ extern "C" __attribute__((visibility("default"))) void ostrel()
     sigaddset(&quit, SIGINT);
     pthread_sigmask(SIG_BLOCK, &quit, &previous);
 
-    ostrel::KestrunTasks tasks;
+    ostrel::KestrunTasks tasks({ostrel::LocalMachineHive(), ostrel::SystemClock(), g_appFolder});
     ostrel::MonitorEnvironment environment{ostrel::LocalMachineHive(), ostrel::SystemClock(), g_appFolder, tasks};
     ostrel::RunMonitor(environment, [&quit] {
         int received = 0;

@@ -1,17 +1,33 @@
 #pragma once
 
+#include "Clock.h"
 #include "MonitorTasks.h"
+#include "RegistryHive.h"
+
+#include <string>
 
 namespace ostrel {
 
-// The tasks of the product. The printer monitor, the old-log cleaner and
-// the report mailer are not part of the library yet: until they are, the
-// worker runs its cycle without them.
+// What the product's tasks share: the registry, the clock and the
+// application folder of the library.
+struct TaskContext {
+    RegistryHive& registry;
+    Clock& clock;
+    std::string appFolder;
+};
+
+// The tasks of the product. A task that is not part of the library yet is
+// not made: the worker then runs its cycle without it.
 class KestrunTasks final : public MonitorTasks {
 public:
-    std::unique_ptr<PrinterTask> MakePrinterMonitor() override { return nullptr; }
-    std::unique_ptr<WorkerThread> MakeOldLogCleaner() override { return nullptr; }
-    std::unique_ptr<WorkerThread> MakeReportMailer() override { return nullptr; }
+    explicit KestrunTasks(TaskContext context);
+
+    std::unique_ptr<PrinterTask> MakePrinterMonitor() override;
+    std::unique_ptr<WorkerThread> MakeOldLogCleaner() override;
+    std::unique_ptr<WorkerThread> MakeReportMailer() override;
+
+private:
+    TaskContext context_;
 };
 
 }  // namespace ostrel
