@@ -1,0 +1,45 @@
+#pragma once
+
+#include "JobList.h"
+#include "Spooler.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace ostrel {
+
+// The monitor's connection to one printer: opens it, registers for its job
+// changes, and folds every change into the printer's job list, taking a
+// queue snapshot whenever a job has left the queue. Used by one thread;
+// failures raise EPrinter.
+class PrinterWatcher {
+public:
+    // Raises "Couldn't open printer" when the spooler does not know it.
+    PrinterWatcher(Spooler& spooler, std::string printerName);
+
+    // Registers for the job changes in `filter`. Raises "Couldn't create a
+    // change notification object." on failure.
+    void CreateChangeNotification(std::uint32_t filter);
+
+    // Waits until a change holding every bit of `mask` has been folded in
+    // (1), or until `timeout` passes or `stop` is requested (0). Without a
+    // change notification raises "Must be created an change notification
+    // object.".
+    int WaitForChanges(std::uint32_t mask, std::optional<std::chrono::milliseconds> timeout, std::stop_token stop);
+
+    std::uint32_t JobCount() const { return jobs_.Count(); }
+    const PrintJob& JobAt(std::uint32_t index) const { return jobs_.At(index); }
+    void RemoveJob(std::uint32_t jobId) { jobs_.Remove(jobId); }
+    const std::string& PrinterName() const { return printerName_; }
+
+private:
+    std::string printerName_;
+    JobList jobs_;
+    std::unique_ptr<SpoolerPrinter> printer_;
+    std::unique_ptr<ChangeNotification> changes_;
+};
+
+}  // namespace ostrel
