@@ -1,0 +1,53 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+namespace ostrel {
+
+// Starts helper programs (the mailer) the way the system starts them: the
+// program's own path, no arguments, never through a shell. The child gets
+// the caller's environment (the registry root among it), stdin from
+// /dev/null, no blocked signals, and runs on by itself; the launcher does
+// not wait for it. Thread-safe.
+class ProcessLauncher {
+public:
+    virtual ~ProcessLauncher() = default;
+
+    // False when the program could not be started (missing, not executable).
+    virtual bool Start(const std::filesystem::path& program) = 0;
+
+    // Collects the exit status of every started program that has ended, so
+    // that none stays behind as a zombie. Start does it too.
+    virtual void ReapFinished() = 0;
+};
+
+// posix_spawn. It waits only for the children it started itself, never for
+// any other child of the process.
+class SpawnProcessLauncher final : public ProcessLauncher {
+public:
+    SpawnProcessLauncher() = default;
+    ~SpawnProcessLauncher() override;
+    SpawnProcessLauncher(const SpawnProcessLauncher&) = delete;
+    SpawnProcessLauncher& operator=(const SpawnProcessLauncher&) = delete;
+
+    bool Start(const std::filesystem::path& program) override;
+    void ReapFinished() override;
+
+    // Children started and not yet reaped.
+    std::size_t Unreaped() const;
+
+private:
+    void ReapFinishedLocked();
+
+    mutable std::mutex mutex_;
+    std::vector<pid_t> children_;
+};
+
+// The process-wide launcher.
+ProcessLauncher& SystemProcessLauncher();
+
+}  // namespace ostrel

@@ -1,0 +1,88 @@
+#include "ProcessLauncher.h"
+
+#include "Files.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace ostrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits in real time for what a child process does; the child runs
+// outside any clock of ours.
+template <class Condition>
+bool Eventually(Condition condition)
+{
+    for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return condition();
+}
+
+// A program that writes down what it was started with, then ends.
+std::filesystem::path WriteReporter(const TempFolder& folder)
+{
+    const auto program = folder / "reporter";
+    const std::string script =
+        "#!/bin/sh\n"
+        "out=\"$0.out\"\n"
+        "{ echo \"args=$#\"; echo \"env=$OSTREL_LAUNCH_TEST\"; grep SigBlk /proc/self/status;"
+        " echo \"stdin=$(readlink /proc/self/fd/0)\"; } > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n";
+    EXPECT_TRUE(ReplaceFile(program, script, 0755));
+    return program;
+}
+
+TEST(ProcessLauncher, StartsTheProgramBareWithTheCallersEnvironment)
+{
+    TempFolder folder;
+    const auto program = WriteReporter(folder);
+    ::setenv("OSTREL_LAUNCH_TEST", "inherited", 1);
+    // The monitor's host blocks its quit signals in every thread.
+    sigset_t quit;
+    sigset_t previous;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quit, &previous);
+
+    SpawnProcessLauncher launcher;
+    const bool started = launcher.Start(program);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ::unsetenv("OSTREL_LAUNCH_TEST");
+    ASSERT_TRUE(started);
+
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(folder / "reporter.out"); }));
+    const std::string report = ReadFileBytes(folder / "reporter.out").value_or("");
+    EXPECT_NE(report.find("args=0\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("env=inherited\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("SigBlk:\t0000000000000000\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("stdin=/dev/null\n"), std::string::npos) << report;
+
+    EXPECT_TRUE(Eventually([&] {
+        launcher.ReapFinished();
+        return launcher.Unreaped() == 0;
+    }));
+}
+
+TEST(ProcessLauncher, AProgramThatCannotStartIsReported)
+{
+    TempFolder folder;
+    ASSERT_TRUE(ReplaceFile(folder / "not-executable", "#!/bin/sh\n", 0644));
+    SpawnProcessLauncher launcher;
+    EXPECT_FALSE(launcher.Start(folder / "missing"));
+    EXPECT_FALSE(launcher.Start(folder / "not-executable"));
+    EXPECT_EQ(launcher.Unreaped(), 0u);
+}
+
+}  // namespace
+}  // namespace ostrel::test
