@@ -34,6 +34,8 @@ public:
     const PrintJob& JobAt(std::uint32_t index) const { return jobs_.At(index); }
     void RemoveJob(std::uint32_t jobId) { jobs_.Remove(jobId); }
     const std::string& PrinterName() const { return printerName_; }
+    // Whether the change notification exists, so that waits can work.
+    bool Watching() const { return changes_ != nullptr; }
 
 private:
     std::string printerName_;

@@ -98,10 +98,19 @@ bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode
     return true;
 }
 
-bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode)
+bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std::string_view headOfNewFile,
+                  mode_t newFileMode)
 {
     Descriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, newFileMode));
-    return fd.get() >= 0 && WriteAll(fd.get(), bytes);
+    if (fd.get() < 0)
+        return false;
+    struct stat status {};
+    if (headOfNewFile.empty() || ::fstat(fd.get(), &status) != 0 || status.st_size != 0)
+        return WriteAll(fd.get(), bytes);
+    std::string whole;
+    whole.reserve(headOfNewFile.size() + bytes.size());
+    whole.append(headOfNewFile).append(bytes);
+    return WriteAll(fd.get(), whole);
 }
 
 FileLock::FileLock(const std::filesystem::path& lockFile)

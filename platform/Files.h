@@ -20,8 +20,10 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode = 0664);
 
 // Appends `bytes` to `file` in one write on an O_APPEND descriptor, creating
-// the file when missing. Returns false when nothing or only part was written.
-bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode = 0664);
+// the file when missing; an empty file gets `headOfNewFile` first, in the
+// same write. Returns false when nothing or only part was written.
+bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std::string_view headOfNewFile = {},
+                  mode_t newFileMode = 0664);
 
 // An exclusive advisory lock (flock) on a lock file, held for the lifetime of
 // the object. The lock file is created when missing. When it cannot be

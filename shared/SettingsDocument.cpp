@@ -125,13 +125,18 @@ std::vector<MonitoredPrinter> MonitoredPrinters(std::string_view document)
     return printers;
 }
 
+std::optional<std::string> FindPrinterId(std::string_view document, std::string_view name)
+{
+    std::optional<std::string> id;
+    for (const auto& entry : PrinterEntries(document))
+        if (entry.name == name)
+            id = std::string(TextOf(document, entry.id).value_or(""));
+    return id;
+}
+
 std::string PrinterId(std::string_view document, std::string_view name)
 {
-    std::string id;
-    for (const auto& entry : PrinterEntries(document))
-        if (entry.name == name && entry.id)
-            id = *TextOf(document, entry.id);
-    return id;
+    return FindPrinterId(document, name).value_or("");
 }
 
 bool AddUser(std::string& document, std::string_view user)
@@ -210,6 +215,11 @@ std::vector<MonitoredPrinter> SettingsDocument::ReadMonitoredPrinters() const
 std::string SettingsDocument::LookUpPrinterId(std::string_view name) const
 {
     return settings_text::PrinterId(Read(), name);
+}
+
+std::optional<std::string> SettingsDocument::FindPrinterId(std::string_view name) const
+{
+    return settings_text::FindPrinterId(Read(), name);
 }
 
 bool SettingsDocument::AddUser(std::string_view user)

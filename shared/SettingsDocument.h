@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,7 +37,11 @@ namespace settings_text {
 std::vector<MonitoredPrinter> MonitoredPrinters(std::string_view document);
 
 // The ID text of the last entry whose name equals `name` byte for byte, or
-// the empty text.
+// nothing when no entry carries that name (an entry without an ID element
+// gives the empty text).
+std::optional<std::string> FindPrinterId(std::string_view document, std::string_view name);
+
+// As FindPrinterId, with the empty text when no entry matches.
 std::string PrinterId(std::string_view document, std::string_view name);
 
 // Adds `user` (already stripped) to the user list, newest first, unless a
@@ -74,6 +79,7 @@ public:
     std::string Read() const;
     std::vector<MonitoredPrinter> ReadMonitoredPrinters() const;
     std::string LookUpPrinterId(std::string_view name) const;
+    std::optional<std::string> FindPrinterId(std::string_view name) const;
 
     // Adds a user to the list; false when the user was there or the
     // document could not be written.

@@ -83,6 +83,7 @@ public:
             return SpoolerResult<std::unique_ptr<ChangeNotification>>::Failure(*code);
         auto blocks = std::make_shared<std::deque<ChangeBlock>>();
         state_->printers.at(name_).listeners.push_back(blocks);
+        state_->changed.notify_all();
         return std::unique_ptr<ChangeNotification>(std::make_unique<FakeChangeNotification>(state_, blocks));
     }
 
@@ -197,6 +198,15 @@ void FakeSpooler::FailNextSnapshot(std::uint32_t code)
 {
     std::lock_guard lock(state_->mutex);
     state_->failSnapshot = code;
+}
+
+bool FakeSpooler::WaitForWatchers(const std::string& printer, std::size_t count)
+{
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, std::chrono::seconds(10), [&] {
+        const auto found = state_->printers.find(printer);
+        return found != state_->printers.end() && found->second.listeners.size() >= count;
+    });
 }
 
 int FakeSpooler::Snapshots(const std::string& printer) const

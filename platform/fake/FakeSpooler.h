@@ -43,6 +43,10 @@ public:
     void FailNextFetch(std::uint32_t code);
     void FailNextSnapshot(std::uint32_t code);
 
+    // Blocks until the printer has `count` change notifications (at most
+    // 10 s of real time); false when it did not come to that.
+    bool WaitForWatchers(const std::string& printer, std::size_t count);
+
     // How many queue listings the printer's watchers have taken.
     int Snapshots(const std::string& printer) const;
     // Printer list and default printer as the console sees them.

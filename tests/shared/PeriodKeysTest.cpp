@@ -1,35 +1,13 @@
 #include "PeriodKeys.h"
+#include "ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 
 namespace ostrel {
 namespace {
 
-// Runs a test in a time zone of its choosing, restoring the one before.
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* zone)
-    {
-        if (const char* old = std::getenv("TZ"))
-            saved_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneGuard()
-    {
-        if (saved_.empty())
-            ::unsetenv("TZ");
-        else
-            ::setenv("TZ", saved_.c_str(), 1);
-        ::tzset();
-    }
-
-private:
-    std::string saved_;
-};
+using test::ZoneGuard;
 
 struct WeekCase {
     const char* label;

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "JobList.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+class EventLogWriter;
+
+// Turns a finished job into its event record and hands it to the writer,
+// on the calling monitor's thread.
+class JobRecorder {
+public:
+    explicit JobRecorder(EventLogWriter& writer) : writer_(writer) {}
+
+    void Record(const PrintJob& job, std::string_view costPerPage, std::string_view printerName);
+
+    // The cost of a job in cents: the cost text read as an integer the way
+    // C's atoi reads it ("2.5" is 2, "" is 0), kept within 32 bits, times
+    // the pages, in 64 bits so that no product overflows.
+    static std::int64_t JobCost(std::string_view costPerPage, std::uint32_t pages);
+
+    // "\n<event><day>03</day>...<user>maria</user></event>"
+    static std::string EventText(const PrintJob& job, std::string_view costPerPage, std::string_view printerName);
+
+    // A name from a job made fit for the logs.
+    static std::string SafeName(std::string_view name);
+
+private:
+    EventLogWriter& writer_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,100 @@
+#include "PrinterMonitor.h"
+
+#include "EventLogWriter.h"
+#include "FakeClock.h"
+#include "FakeSpooler.h"
+#include "Files.h"
+#include "TempFolder.h"
+#include "ZoneGuard.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+SpoolerJob Job(std::uint32_t id, std::uint32_t pages)
+{
+    SpoolerJob job;
+    job.id = id;
+    job.document = "job" + std::to_string(id);
+    job.user = "maria";
+    job.totalPages = pages;
+    job.submitted = {2026, 3, 4, 5, 9, 5, 0, 0};
+    return job;
+}
+
+class PrinterMonitorTest : public ::testing::Test {
+protected:
+    PrinterMonitorTest()
+    {
+        ReplaceFile(folder_ / "settings.xml", "<log><printers><name>Laser</name><ID>1</ID><cost>5</cost>"
+                                              "<monitored>1</monitored></printers><users></users></log>");
+        monitor_.Assign("Laser", "5");
+    }
+    ~PrinterMonitorTest() override { monitor_.Stop(); }
+
+    std::string YearLog() { return ReadFileBytes(folder_ / "Logs" / "y_2026.xml").value_or(""); }
+    std::string Recorded(std::uint32_t id, std::uint32_t pages)
+    {
+        return "<doc>job" + std::to_string(id) + "</doc><pages>" + std::to_string(pages) + "</pages><cost>" +
+               std::to_string(5 * pages) + "</cost><printer>Laser</printer><user>maria</user>";
+    }
+
+    ZoneGuard zone_{"UTC0"};
+    TempFolder folder_;
+    FakeClock clock_{LocalTimePoint(2026, 3, 5, 10, 0)};
+    FakeSpooler spooler_;
+    EventLogWriter writer_{folder_.Path().string(), clock_};
+    JobRecorder recorder_{writer_};
+    PrinterMonitor monitor_{spooler_, recorder_, clock_};
+};
+
+TEST_F(PrinterMonitorTest, RecordsEachJobThatLeavesTheQueueOnce)
+{
+    spooler_.AddPrinter("Laser");
+    monitor_.Start();
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 1));
+    spooler_.Submit("Laser", Job(1, 3));
+    spooler_.Submit("Laser", Job(2, 1));
+    spooler_.Finish("Laser", 1);
+    ASSERT_TRUE(clock_.WaitForSleep(1));  // recorded, now pausing
+    EXPECT_NE(YearLog().find(Recorded(1, 3)), std::string::npos) << YearLog();
+    EXPECT_EQ(YearLog().find("job2"), std::string::npos);
+
+    clock_.Advance(PrinterMonitor::kPause);
+    spooler_.Finish("Laser", 2);
+    ASSERT_TRUE(clock_.WaitForSleep(2));
+    const std::string log = YearLog();
+    EXPECT_EQ(log.find(Recorded(1, 3)), log.rfind(Recorded(1, 3)));  // job 1 once
+    EXPECT_NE(log.find(Recorded(2, 1)), std::string::npos);
+}
+
+TEST_F(PrinterMonitorTest, APrinterThatAppearsLaterIsWatchedWithoutARestart)
+{
+    monitor_.Start();
+    ASSERT_TRUE(clock_.WaitForSleep(1));  // could not open it: waits to try again
+
+    spooler_.AddPrinter("Laser");
+    clock_.Advance(PrinterMonitor::kRetry);
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 1));
+    spooler_.Submit("Laser", Job(7, 2));
+    spooler_.Finish("Laser", 7);
+    ASSERT_TRUE(clock_.WaitForSleep(2));
+    EXPECT_NE(YearLog().find(Recorded(7, 2)), std::string::npos);
+}
+
+TEST_F(PrinterMonitorTest, StopEndsAWaitWithoutLimitAndNothingIsRecordedAfter)
+{
+    spooler_.AddPrinter("Laser");
+    monitor_.Start();
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 1));
+    spooler_.Submit("Laser", Job(1, 3));
+    monitor_.Stop();  // blocked in the wait for a deletion
+    spooler_.Finish("Laser", 1);
+    EXPECT_EQ(YearLog(), "");
+}
+
+}  // namespace
+}  // namespace ostrel::test
