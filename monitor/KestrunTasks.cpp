@@ -1,5 +1,7 @@
 #include "KestrunTasks.h"
 
+#include "OldLogCleaner.h"
+
 namespace ostrel {
 
 KestrunTasks::KestrunTasks(TaskContext context) : context_(std::move(context)) {}
@@ -11,7 +13,7 @@ std::unique_ptr<PrinterTask> KestrunTasks::MakePrinterMonitor()
 
 std::unique_ptr<WorkerThread> KestrunTasks::MakeOldLogCleaner()
 {
-    return nullptr;
+    return std::make_unique<OldLogCleaner>(context_.clock, context_.appFolder);
 }
 
 std::unique_ptr<WorkerThread> KestrunTasks::MakeReportMailer()

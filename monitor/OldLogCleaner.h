@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Clock.h"
+#include "WorkerThread.h"
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// The local date a clean-up pass judges the log files by, read once per pass.
+struct CleanupDate {
+    int year = 0;
+    int month = 0;  // 1 to 12
+    int day = 0;    // day of the month
+    int week = 0;   // WeekNumber of the instant
+    int lastDayOfPreviousMonth = 0;
+};
+
+CleanupDate CleanupDateAt(Clock::TimePoint now);
+
+enum class LogFileFate {
+    NotAPeriodFile,  // left alone
+    Keep,
+    Delete,
+};
+
+// What becomes of a file named `fileName` at `today`. Only names of exactly
+// the form the event log writer gives its day, week, month, quarter and
+// semester files can be deleted; year files are kept, and every other name
+// (Report.xml, a stylesheet, a file that merely contains "d_") is no period
+// file. The day rule reads only the day number of the name; the others
+// compare the period and its year with the current and the previous period.
+LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today);
+
+// Clears a file's read-only state and deletes it. False when it stays.
+bool RemoveLogFile(const std::filesystem::path& file);
+
+using LogFileRemover = std::function<bool(const std::filesystem::path&)>;
+
+struct CleanupTally {
+    std::size_t periodFiles = 0;  // period files found
+    std::size_t deleted = 0;
+    std::size_t undeletable = 0;  // due, but the remover failed; skipped
+};
+
+// One pass over `logsFolder` and its subfolders at any depth. Symbolic
+// links are neither followed nor deleted, so a pass never reaches outside
+// the folder. A file that cannot be deleted is skipped. The pass ends early
+// when `stop` is requested. A missing folder is an empty pass.
+CleanupTally CleanOldLogs(const std::filesystem::path& logsFolder, Clock::TimePoint now,
+                          const LogFileRemover& remove = RemoveLogFile, std::stop_token stop = {});
+
+// The monitor's clean-up task: a pass over <appFolder>/Logs as soon as it
+// starts, then one every 12 hours, until its owner stops it.
+class OldLogCleaner final : public WorkerThread {
+public:
+    static constexpr std::chrono::milliseconds kInterval = std::chrono::hours(12);
+
+    OldLogCleaner(Clock& clock, std::string appFolder, LogFileRemover remove = RemoveLogFile);
+    ~OldLogCleaner() override;
+
+protected:
+    std::uint32_t Run(std::stop_token stop) override;
+
+private:
+    Clock& clock_;
+    const std::string appFolder_;
+    const LogFileRemover remove_;
+};
+
+}  // namespace ostrel
