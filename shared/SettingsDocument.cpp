@@ -4,6 +4,7 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace ostrel {
@@ -12,6 +13,8 @@ std::string ReadWholeFile(const std::filesystem::path& file)
 {
     std::string text = ReadFileBytes(file).value_or(std::string());
     // Documents made on Windows end their lines with "\r\n".
+    if (text.find('\r') == std::string::npos)
+        return text;
     std::string::size_type out = 0;
     for (std::string::size_type in = 0; in < text.size(); ++in) {
         if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
@@ -34,6 +37,16 @@ std::string StripXmlSpecials(std::string_view text)
 
 namespace settings_text {
 namespace {
+
+// memmem skips ahead far better than a search that stops at every '<' of a
+// document that is mostly tags.
+size_t FindText(std::string_view text, std::string_view part, size_t from = 0)
+{
+    if (from > text.size())
+        return std::string_view::npos;
+    const void* found = ::memmem(text.data() + from, text.size() - from, part.data(), part.size());
+    return found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;
+}
 
 constexpr std::string_view kName = "<name>";
 constexpr std::string_view kNameEnd = "</name>";
@@ -127,11 +140,19 @@ std::vector<MonitoredPrinter> MonitoredPrinters(std::string_view document)
 
 std::optional<std::string> FindPrinterId(std::string_view document, std::string_view name)
 {
-    std::optional<std::string> id;
-    for (const auto& entry : PrinterEntries(document))
-        if (entry.name == name)
-            id = std::string(TextOf(document, entry.id).value_or(""));
-    return id;
+    // The last whole name element is the last entry of that name: names
+    // never hold "<", so such an element always begins an entry. Searched
+    // for directly, since the monitor asks once per recorded job.
+    const std::string element = std::string(kName) + std::string(name) + std::string(kNameEnd);
+    size_t at = FindText(document, element);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    for (size_t later = at; (later = FindText(document, element, later + 1)) != std::string_view::npos;)
+        at = later;
+    const size_t next = document.find(kName, at + element.size());
+    size_t from = at + element.size();
+    const auto id = Element(document, "<ID>", "</ID>", from, next == std::string_view::npos ? document.size() : next);
+    return std::string(TextOf(document, id).value_or(""));
 }
 
 std::string PrinterId(std::string_view document, std::string_view name)
@@ -142,7 +163,7 @@ std::string PrinterId(std::string_view document, std::string_view name)
 bool AddUser(std::string& document, std::string_view user)
 {
     const std::string element = "<username>" + std::string(user) + "</username>";
-    if (document.find(element) != std::string::npos)
+    if (FindText(document, element) != std::string::npos)
         return false;
 
     if (const size_t users = document.find("<users>"); users != std::string::npos) {
