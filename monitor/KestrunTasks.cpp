@@ -1,6 +1,7 @@
 #include "KestrunTasks.h"
 
 #include "OldLogCleaner.h"
+#include "ReportMailer.h"
 
 namespace ostrel {
 
@@ -18,7 +19,8 @@ std::unique_ptr<WorkerThread> KestrunTasks::MakeOldLogCleaner()
 
 std::unique_ptr<WorkerThread> KestrunTasks::MakeReportMailer()
 {
-    return nullptr;
+    return std::make_unique<ReportMailer>(
+        ReportMailerSetup{context_.registry, context_.clock, context_.appFolder, SystemProcessLauncher()});
 }
 
 }  // namespace ostrel

@@ -1,0 +1,153 @@
+#include "ReportMailer.h"
+
+#include "ApplicationFolder.h"
+#include "Files.h"
+#include "OldLogCleaner.h"
+#include "PeriodKeys.h"
+#include "RegValue.h"
+
+#include <algorithm>
+#include <ctime>
+#include <system_error>
+
+namespace ostrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kToSendDay = "Software\\Ostrel\\ToSendDay";
+constexpr const char* kEmailLog = "Software\\Ostrel\\EmailLog";
+constexpr const char* kEToSendFile = "Software\\Ostrel\\EToSendFile";
+
+constexpr std::string_view kStylesheetPath = "/css-js/ostrel.xsl";
+// A log begins with 525 blanks; header, caption and "</period>" take 113
+// bytes besides the address.
+constexpr std::size_t kLongestStylesheet = 400;
+
+// The local date `days` away from the date of `now`, by the calendar: a day
+// of 23 or 25 hours still has one yesterday and one tomorrow.
+std::tm LocalDateFrom(Clock::TimePoint now, int days)
+{
+    std::tm date = LocalTime(now);
+    date.tm_mday += days;
+    date.tm_hour = 12;
+    date.tm_min = 0;
+    date.tm_sec = 0;
+    date.tm_isdst = -1;
+    std::mktime(&date);
+    return date;
+}
+
+std::string DayKey(const std::tm& date)
+{
+    return std::to_string(date.tm_year + 1900) + TwoDigits(date.tm_mon + 1) + TwoDigits(date.tm_mday);
+}
+
+// From `now` to the next local midnight, never less than a millisecond,
+// rounded up so that the next pass never runs before midnight.
+std::chrono::milliseconds UntilNextMidnight(Clock::TimePoint now)
+{
+    const std::tm tomorrow = LocalDateFrom(now, 1);
+    const Clock::TimePoint midnight = LocalTimePoint(tomorrow.tm_year + 1900, tomorrow.tm_mon + 1, tomorrow.tm_mday);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(midnight - now);
+    return std::max(wait, std::chrono::milliseconds(1));
+}
+
+std::string ReportHeader(std::string_view stylesheetAddress)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='" + std::string(stylesheetAddress) +
+           "' type='text/xsl'?><log><period>";
+}
+
+}  // namespace
+
+std::string DefaultReportStylesheet()
+{
+    return std::string(OSTREL_REPORT_STYLESHEET_HOST) + std::string(kStylesheetPath);
+}
+
+std::string UsableReportStylesheet(std::string_view address)
+{
+    const bool usable = !address.empty() && address.size() <= kLongestStylesheet &&
+                        std::all_of(address.begin(), address.end(), [](char c) {
+                            return c > ' ' && c < 0x7F && c != '\'' && c != '"' && c != '<' && c != '>' && c != '&';
+                        });
+    return usable ? std::string(address) : DefaultReportStylesheet();
+}
+
+std::string ReportCaption(Clock::TimePoint now)
+{
+    const std::tm local = LocalTime(now);
+    return TwoDigits(local.tm_mon + 1) + "/" + TwoDigits(local.tm_mday) + "/" + std::to_string(local.tm_year + 1900);
+}
+
+std::string BuildDailyReport(std::string_view dayLog, std::string_view stylesheetAddress, std::string_view caption)
+{
+    std::string document = ReportHeader(stylesheetAddress);
+    document += caption;
+    document += "</period>";
+    const std::size_t blanks = std::min(dayLog.find_first_not_of(' '), dayLog.size());
+    document += dayLog.substr(document.size() <= blanks ? document.size() : blanks);
+    document += "</log>";
+    return document;
+}
+
+ReportMailer::ReportMailer(ReportMailerSetup setup) : setup_(std::move(setup))
+{
+    setup_.stylesheetAddress = UsableReportStylesheet(setup_.stylesheetAddress);
+}
+
+ReportMailer::~ReportMailer()
+{
+    Stop();
+}
+
+std::uint32_t ReportMailer::Run(std::stop_token stop)
+{
+    do {
+        const std::string noted = RegValueString(kToSendDay, "", false, setup_.registry).Get();
+        const Clock::TimePoint now = setup_.clock.Now();
+        const std::string today = DayKey(LocalDateFrom(now, 0));
+        const std::string yesterday = DayKey(LocalDateFrom(now, -1));
+
+        if (noted == yesterday && !MailReportOf(noted, today, stop))
+            return 0;
+        // Noted whatever became of the report, so that a day without a log
+        // or without mail never costs the next day its report.
+        RegValueString(kToSendDay, "", false, setup_.registry).Set(today);
+    } while (setup_.clock.SleepFor(UntilNextMidnight(setup_.clock.Now()), stop));
+    return 0;
+}
+
+bool ReportMailer::MailReportOf(const std::string& day, const std::string& today, std::stop_token stop)
+{
+    const fs::path dayLog = InApplicationFolder(setup_.appFolder, "Logs/d_" + day + ".xml");
+    const fs::path report = InApplicationFolder(setup_.appFolder, "Logs/Report.xml");
+
+    // The log must have been read whole before anything is written, so that
+    // a failed copy never mails an older document.
+    std::error_code error;
+    if (!fs::is_regular_file(dayLog, error))
+        return true;
+    const std::optional<std::string> log = ReadFileBytes(dayLog);
+    if (!log)
+        return true;
+    const std::string caption = ReportCaption(setup_.clock.Now());
+    if (!ReplaceFile(report, BuildDailyReport(*log, setup_.stylesheetAddress, caption)))
+        return true;
+    RegValueString(kEToSendFile, "", false, setup_.registry).Set(report.string());
+
+    if (RegValueDword(kEmailLog, 0, false, setup_.registry).Get() != 1)
+        return true;
+    // A mailer that cannot be started is not reported: the monitor has no
+    // one to tell, and the day moves on as when it is started.
+    setup_.launcher.Start(InApplicationFolder(setup_.appFolder, "Relayer"));
+    RegValueString(kToSendDay, "", false, setup_.registry).Set(today);
+    if (!setup_.clock.SleepFor(kRemovalDelay, stop))
+        return false;
+    setup_.launcher.ReapFinished();
+    RemoveLogFile(report);
+    return true;
+}
+
+}  // namespace ostrel
