@@ -1,0 +1,66 @@
+#include "CupsPrinter.h"
+
+#include "CupsChangeNotification.h"
+#include "CupsJobRequests.h"
+
+#include <algorithm>
+#include <map>
+
+namespace ostrel::cups {
+
+CupsPrinter::CupsPrinter(std::shared_ptr<CupsContext> context, std::string queue, std::string uri)
+    : context_(std::move(context)), queue_(std::move(queue)), uri_(std::move(uri))
+{
+}
+
+SpoolerResult<std::unique_ptr<ChangeNotification>> CupsPrinter::WatchChanges(std::uint32_t filter)
+{
+    auto changes = std::make_shared<ChangeQueue>(filter);
+    if (const std::uint32_t error = context_->pump.Watch(queue_, changes))
+        return SpoolerResult<std::unique_ptr<ChangeNotification>>::Failure(error);
+    std::erase_if(watchers_, [](const std::weak_ptr<ChangeQueue>& watcher) { return watcher.expired(); });
+    watchers_.push_back(changes);
+    return std::unique_ptr<ChangeNotification>(
+        std::make_unique<CupsChangeNotification>(context_, queue_, std::move(changes)));
+}
+
+SpoolerResult<std::uint32_t> CupsPrinter::JobCount()
+{
+    auto jobs = Queue();
+    if (!jobs)
+        return SpoolerResult<std::uint32_t>::Failure(jobs.Error());
+    return static_cast<std::uint32_t>(jobs->size());
+}
+
+SpoolerResult<std::vector<SpoolerJob>> CupsPrinter::Jobs(std::uint32_t limit)
+{
+    auto jobs = Queue();
+    if (jobs && jobs->size() > limit)
+        jobs->resize(limit);
+    return jobs;
+}
+
+SpoolerResult<std::vector<SpoolerJob>> CupsPrinter::Queue()
+{
+    IppReply listing = GetJobs(context_->requests, uri_, "not-completed");
+    if (!listing.Ok())
+        return SpoolerResult<std::vector<SpoolerJob>>::Failure(SpoolerErrorFor(listing.status));
+    std::map<std::uint32_t, SpoolerJob> queued;
+    for (const JobAttributes& job : ReadJobs(listing.response.get()))
+        queued.emplace(job.id, ToSpoolerJob(job));
+    // Read after the listing: a job missing from it has ended before, so it
+    // is either still with the pump or already on its way to the watcher.
+    for (SpoolerJob& job : context_->pump.JobsNotYetGone(queue_))
+        queued.emplace(job.id, std::move(job));
+    for (const auto& watcher : watchers_)
+        if (auto changes = watcher.lock())
+            for (SpoolerJob& job : changes->UndeliveredFinals())
+                queued.emplace(job.id, std::move(job));
+    std::vector<SpoolerJob> jobs;
+    jobs.reserve(queued.size());
+    for (auto& [id, job] : queued)
+        jobs.push_back(std::move(job));
+    return jobs;
+}
+
+}  // namespace ostrel::cups

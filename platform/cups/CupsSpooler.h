@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Spooler.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace ostrel {
+
+struct CupsSpoolerOptions {
+    // "host", "host:port" or a socket path; empty: the server libcups
+    // chooses (CUPS_SERVER, client.conf, the local scheduler).
+    std::string server;
+    // How often the job events are fetched while anything is watched.
+    std::chrono::milliseconds pollInterval{100};
+    // Lease of the event subscription, renewed while it is in use.
+    std::chrono::seconds lease{300};
+};
+
+// The spooler of a CUPS scheduler. Every watched printer shares one event
+// subscription and two connections to the scheduler.
+std::unique_ptr<Spooler> MakeCupsSpooler(CupsSpoolerOptions options = {});
+
+}  // namespace ostrel
