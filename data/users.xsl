@@ -1,0 +1,83 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  The report of one user: every job of the period with its printer, and
+  the totals of jobs, pages and cost. Costs are cents in the log and are
+  shown as money with two decimals. One pass over the events; the HTML
+  keeps to what a browser and a Qt rich-text view both show well.
+-->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:output method="html" encoding="UTF-8" indent="yes"
+              doctype-public="-//W3C//DTD HTML 4.01 Transitional//EN"
+              doctype-system="http://www.w3.org/TR/html4/loose.dtd"/>
+
+  <xsl:template match="/">
+    <html>
+      <head>
+        <title>Printing report: user <xsl:value-of select="log/event[1]/user"/>, <xsl:value-of select="log/period"/></title>
+        <style type="text/css">
+          body { font-family: sans-serif; font-size: 10pt; color: #1a1a1a; background-color: #ffffff; }
+          h1 { font-size: 14pt; color: #1f4e79; }
+          h2 { font-size: 11pt; color: #1f4e79; }
+          th { background-color: #dce6f1; }
+          tr.total td { background-color: #eeeeee; }
+        </style>
+      </head>
+      <body>
+        <h1>Printing report: user <span id="subject"><xsl:value-of select="log/event[1]/user"/></span></h1>
+        <table id="summary" border="0" cellspacing="0" cellpadding="3">
+          <tr><td>Period:</td><td id="period"><b><xsl:value-of select="log/period"/></b></td></tr>
+          <tr><td>Jobs:</td><td id="total-jobs"><xsl:value-of select="count(log/event)"/></td></tr>
+          <tr><td>Pages:</td><td id="total-pages"><xsl:value-of select="sum(log/event/pages)"/></td></tr>
+          <tr>
+            <td>Cost:</td>
+            <td id="total-cost">
+              <xsl:call-template name="money"><xsl:with-param name="cents" select="sum(log/event/cost)"/></xsl:call-template>
+            </td>
+          </tr>
+        </table>
+        <xsl:choose>
+          <xsl:when test="log/event">
+            <h2>Jobs</h2>
+            <table id="jobs" border="1" cellspacing="0" cellpadding="4" width="100%">
+              <tr bgcolor="#dce6f1">
+                <th align="left">Date</th>
+                <th align="left">Time</th>
+                <th align="left">Document</th>
+                <th align="left">Printer</th>
+                <th align="right">Pages</th>
+                <th align="right">Cost</th>
+              </tr>
+              <xsl:for-each select="log/event">
+                <tr class="job">
+                  <td><xsl:value-of select="concat(year, '-', month, '-', day)"/></td>
+                  <td><xsl:value-of select="concat(hour, ':', min)"/></td>
+                  <td><xsl:value-of select="doc"/></td>
+                  <td><xsl:value-of select="printer"/></td>
+                  <td align="right"><xsl:value-of select="pages"/></td>
+                  <td align="right">
+                    <xsl:call-template name="money"><xsl:with-param name="cents" select="cost"/></xsl:call-template>
+                  </td>
+                </tr>
+              </xsl:for-each>
+              <tr class="total" bgcolor="#eeeeee">
+                <td colspan="4"><b>Total</b></td>
+                <td align="right"><b><xsl:value-of select="sum(log/event/pages)"/></b></td>
+                <td align="right">
+                  <b><xsl:call-template name="money"><xsl:with-param name="cents" select="sum(log/event/cost)"/></xsl:call-template></b>
+                </td>
+              </tr>
+            </table>
+          </xsl:when>
+          <xsl:otherwise>
+            <p>No jobs were recorded in this period.</p>
+          </xsl:otherwise>
+        </xsl:choose>
+      </body>
+    </html>
+  </xsl:template>
+
+  <xsl:template name="money">
+    <xsl:param name="cents"/>
+    <xsl:value-of select="format-number($cents div 100, '#,##0.00')"/>
+  </xsl:template>
+</xsl:stylesheet>
