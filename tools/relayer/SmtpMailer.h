@@ -1,0 +1,39 @@
+#pragma once
+
+#include "MailComposer.h"
+#include "MailSettings.h"
+
+#include <filesystem>
+#include <string>
+
+namespace ostrel {
+
+struct SendOutcome {
+    bool sent = false;
+    std::string reason;  // why not, for the system log; never holds the password
+};
+
+// Hands a mail to a mail server.
+class Mailer {
+public:
+    virtual ~Mailer() = default;
+    virtual SendOutcome Send(const MailSettings& settings, const MailMessage& mail) = 0;
+};
+
+// SMTP through libcurl: "smtps://" on port 465, else "smtp://" with
+// STARTTLS whenever the server offers it. Certificates are verified,
+// against the system's authorities or `caFile` when one is given. Logs in
+// with the settings' method (none, LOGIN, PLAIN or CRAM-MD5). Gives up
+// after 30 s without a connection or 5 minutes in all. curl_global_init
+// must have been called.
+class SmtpMailer final : public Mailer {
+public:
+    explicit SmtpMailer(std::filesystem::path caFile = {});
+
+    SendOutcome Send(const MailSettings& settings, const MailMessage& mail) override;
+
+private:
+    std::filesystem::path caFile_;
+};
+
+}  // namespace ostrel
