@@ -1,0 +1,183 @@
+#include "ReportDocument.h"
+
+#include "ApplicationFolder.h"
+#include "Files.h"
+#include "SafeText.h"
+#include "SettingsDocument.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace ostrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kEventEnd = "</event>";
+
+// The name as the monitor records it, so that both find the same entry.
+std::string RecordedName(std::string_view name)
+{
+    return SanitizeXmlText(StripXmlSpecials(name));
+}
+
+// An ID names a folder under Logs/Printers; one that would lead elsewhere
+// is no ID at all.
+bool UsablePrinterId(std::string_view id)
+{
+    return !id.empty() && id.find('/') == std::string_view::npos && id.find('\0') == std::string_view::npos;
+}
+
+// The records of a period file up to the end of its last whole record. A
+// tail that is only line ends, or a record the monitor had begun but not
+// finished when the file was read, is dropped; any other tail is kept, so
+// that damage shows when the document is read.
+std::string_view WholeRecords(std::string_view body)
+{
+    const size_t lastEnd = body.rfind(kEventEnd);
+    const size_t cut = lastEnd == std::string_view::npos ? body.find_first_not_of(' ') : lastEnd + kEventEnd.size();
+    if (cut == std::string_view::npos)
+        return body;
+    std::string_view tail = body.substr(cut);
+    if (!tail.empty() && tail.front() == '\r')
+        tail.remove_prefix(1);
+    const bool lineEndsOnly = tail.find_first_not_of("\r\n") == std::string_view::npos;
+    const bool unfinishedRecord = tail.size() >= 2 && tail[0] == '\n' && tail[1] == '<' &&
+                                  tail.find(kEventEnd) == std::string_view::npos;
+    return lineEndsOnly || unfinishedRecord ? body.substr(0, cut) : body;
+}
+
+// The tail, below the application folder, of the folder that holds the
+// subject's period files, ending with '/'.
+ReportResult<std::string> SubjectFolder(std::string_view appFolder, const ReportSubject& subject)
+{
+    switch (subject.kind) {
+    case ReportKind::Printer: {
+        const std::string id = SettingsDocument::InFolder(appFolder).LookUpPrinterId(RecordedName(subject.name));
+        if (!UsablePrinterId(id))
+            return ReportResult<std::string>::Failure(std::string(
+                subject.defaultPrinter ? report_message::kDefaultPrinterNotMonitored
+                                       : report_message::kPrinterNotMonitored));
+        return "Logs/Printers/" + PrinterFolderName(id) + "/";
+    }
+    case ReportKind::User: {
+        // An empty name has no folder: the monitor files its records
+        // directly under Logs/Users, and so the report looks there.
+        const std::string folder = UserFolderName(RecordedName(subject.name));
+        return "Logs/Users/" + (folder.empty() ? "" : folder + "/");
+    }
+    case ReportKind::Aggregated:
+        break;
+    }
+    return std::string("Logs/");
+}
+
+struct LocatedReport {
+    fs::path periodFile;
+    std::string caption;
+};
+
+ReportResult<LocatedReport> Locate(std::string_view appFolder, const ReportRequest& request, const Clock& clock)
+{
+    // The printer's ID is looked up before the period, as the console does.
+    ReportResult<std::string> folder = SubjectFolder(appFolder, request.subject);
+    if (!folder)
+        return ReportResult<LocatedReport>::Failure(folder.Error());
+    const std::optional<ResolvedPeriod> period = ResolvePeriod(request.period, request.subject.kind, clock);
+    if (!period)
+        return ReportResult<LocatedReport>::Failure(std::string(report_message::kReportMissing));
+    return LocatedReport{InApplicationFolder(appFolder, *folder + period->FileName()), period->caption};
+}
+
+}  // namespace
+
+std::string_view StylesheetName(ReportKind kind)
+{
+    switch (kind) {
+    case ReportKind::Printer:
+        return "printers.xsl";
+    case ReportKind::User:
+        return "users.xsl";
+    case ReportKind::Aggregated:
+        break;
+    }
+    return "style.xsl";
+}
+
+std::string ReportHeader(ReportKind kind)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='" + std::string(StylesheetName(kind)) +
+           "' type='text/xsl'?><log>";
+}
+
+fs::path LogsFolder(std::string_view appFolder)
+{
+    return InApplicationFolder(appFolder, "Logs");
+}
+
+fs::path DisplayReportPath(std::string_view appFolder)
+{
+    return InApplicationFolder(appFolder, "Logs/DisplayReport.xml");
+}
+
+ReportResult<fs::path> PeriodFilePath(std::string_view appFolder, const ReportSubject& subject,
+                                      const ResolvedPeriod& period)
+{
+    ReportResult<std::string> folder = SubjectFolder(appFolder, subject);
+    if (!folder)
+        return ReportResult<fs::path>::Failure(folder.Error());
+    return InApplicationFolder(appFolder, *folder + period.FileName());
+}
+
+std::string BuildReportDocument(std::string_view periodFile, ReportKind kind, std::string_view caption)
+{
+    std::string document = ReportHeader(kind);
+    document += caption;
+    // Header and caption go over the blanks the monitor leaves at the start
+    // of every period file. Should a damaged file have fewer, they replace
+    // the blanks there are, so that no record is ever overwritten.
+    const size_t blanks = std::min(periodFile.find_first_not_of(' '), periodFile.size());
+    document += WholeRecords(periodFile.substr(std::min(blanks, document.size())));
+    document += "</log>";
+    return document;
+}
+
+ReportResult<std::string> ReadReportDocument(const fs::path& periodFile, ReportKind kind, std::string_view caption)
+{
+    std::error_code error;
+    if (!fs::exists(periodFile, error))
+        return ReportResult<std::string>::Failure(std::string(report_message::kReportMissing));
+    const std::optional<std::string> bytes = ReadFileBytes(periodFile);
+    if (!bytes)
+        return ReportResult<std::string>::Failure(std::string(report_message::kCopyFailed));
+    return BuildReportDocument(*bytes, kind, caption);
+}
+
+ReportResult<fs::path> AssembleReport(const fs::path& periodFile, ReportKind kind, std::string_view caption,
+                                      const fs::path& documentFile)
+{
+    ReportResult<std::string> document = ReadReportDocument(periodFile, kind, caption);
+    if (!document)
+        return ReportResult<fs::path>::Failure(document.Error());
+    if (!ReplaceFile(documentFile, *document))
+        return ReportResult<fs::path>::Failure(std::string(report_message::kCopyFailed));
+    return documentFile;
+}
+
+ReportResult<std::string> PrepareReport(std::string_view appFolder, const ReportRequest& request, const Clock& clock)
+{
+    ReportResult<LocatedReport> located = Locate(appFolder, request, clock);
+    if (!located)
+        return ReportResult<std::string>::Failure(located.Error());
+    return ReadReportDocument(located->periodFile, request.subject.kind, located->caption);
+}
+
+ReportResult<fs::path> MakeDisplayReport(std::string_view appFolder, const ReportRequest& request, const Clock& clock)
+{
+    ReportResult<LocatedReport> located = Locate(appFolder, request, clock);
+    if (!located)
+        return ReportResult<fs::path>::Failure(located.Error());
+    return AssembleReport(located->periodFile, request.subject.kind, located->caption, DisplayReportPath(appFolder));
+}
+
+}  // namespace ostrel

@@ -1,0 +1,125 @@
+#include "ReportPeriod.h"
+
+#include "PeriodKeys.h"
+
+#include <chrono>
+
+namespace ostrel {
+namespace {
+
+struct LocalDate {
+    int year;
+    int month;
+    int day;
+};
+
+LocalDate DateOf(Clock::TimePoint when)
+{
+    const std::tm local = LocalTime(when);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string Period(const std::string& text)
+{
+    return "<period>" + text + "</period>";
+}
+
+ResolvedPeriod Day(Clock::TimePoint when)
+{
+    const LocalDate date = DateOf(when);
+    return {"d_", PeriodKeysAt(when).day,
+            Period(TwoDigits(date.month) + "/" + TwoDigits(date.day) + "/" + std::to_string(date.year))};
+}
+
+ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCaption)
+{
+    const std::string number = std::to_string(week);
+    const std::string caption = kind == ReportKind::User
+                                    ? "Week " + number + " of " + std::to_string(year)
+                                    : std::string(sameKindCaption);
+    return {"w_", number + "_" + std::to_string(year), Period(caption)};
+}
+
+ResolvedPeriod Month(int month, int year)
+{
+    return {"m_", TwoDigits(month) + "_" + std::to_string(year),
+            Period(TwoDigits(month) + "/" + std::to_string(year))};
+}
+
+ResolvedPeriod Quarter(int quarter, int year)
+{
+    const std::string number = std::to_string(quarter);
+    return {"q_", number + "_" + std::to_string(year),
+            Period("Quarter " + number + "  of " + std::to_string(year))};
+}
+
+ResolvedPeriod Semester(int semester, int year)
+{
+    return {"s_", std::to_string(semester) + "_" + std::to_string(year),
+            Period((semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year))};
+}
+
+ResolvedPeriod Year(int year)
+{
+    return {"y_", std::to_string(year), Period(std::to_string(year))};
+}
+
+}  // namespace
+
+const std::array<std::string_view, 12>& ReportPeriodNames()
+{
+    static const std::array<std::string_view, 12> names = {
+        "Today",        "Yesterday",     "This week",     "Last week",     "This month", "Last month",
+        "This quarter", "Last quarter",  "This semester", "Last semester", "This year",  "Last year",
+    };
+    return names;
+}
+
+std::optional<ResolvedPeriod> ResolvePeriod(std::string_view name, ReportKind kind, const Clock& clock)
+{
+    const auto& names = ReportPeriodNames();
+    size_t index = 0;
+    while (index < names.size() && names[index] != name)
+        ++index;
+    if (index == names.size())
+        return std::nullopt;
+
+    // Key and caption of every period come from this one reading, so that
+    // they describe the same period even across midnight.
+    const Clock::TimePoint now = clock.Now();
+    const LocalDate today = DateOf(now);
+    const int quarter = (today.month - 1) / 3 + 1;
+    const int semester = today.month <= 6 ? 1 : 2;
+    switch (index) {
+    case 0:
+        return Day(now);
+    case 1:
+        // Exactly 86,400 seconds back, without a calendar correction: around
+        // a daylight-saving change this may be today or two days back.
+        return Day(now - std::chrono::seconds(86400));
+    case 2:
+        return Week(WeekNumber(now), today.year, kind, "This Week");
+    case 3: {
+        const int week = WeekNumber(now);
+        return week == 1 ? Week(53, today.year - 1, kind, "Last Week") : Week(week - 1, today.year, kind, "Last Week");
+    }
+    case 4:
+        return Month(today.month, today.year);
+    case 5:
+        return today.month == 1 ? Month(12, today.year - 1) : Month(today.month - 1, today.year);
+    case 6:
+        return Quarter(quarter, today.year);
+    case 7:
+        return quarter == 1 ? Quarter(4, today.year - 1) : Quarter(quarter - 1, today.year);
+    case 8:
+        return Semester(semester, today.year);
+    case 9:
+        return semester == 1 ? Semester(2, today.year - 1) : Semester(1, today.year);
+    case 10:
+        return Year(today.year);
+    default:
+        return Year(today.year - 1);
+    }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,248 @@
+#include "ReportRenderer.h"
+
+#include "Files.h"
+#include "XmlSupport.h"
+
+#include <libxml/xmlerror.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+
+namespace ostrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct StylesheetFree {
+    void operator()(xsltStylesheet* style) const { xsltFreeStylesheet(style); }
+};
+struct ContextFree {
+    void operator()(xsltTransformContext* context) const { xsltFreeTransformContext(context); }
+};
+
+// libxml2's and libxslt's error channels are global: they are pointed at
+// one collector for the length of a rendering, and rendering takes turns.
+std::mutex renderLock;
+
+class ErrorCapture {
+public:
+    ErrorCapture()
+        : xmlGeneric_(xmlGenericError),
+          xmlGenericContext_(xmlGenericErrorContext),
+          xmlStructured_(xmlStructuredError),
+          xmlStructuredContext_(xmlStructuredErrorContext),
+          xsltGeneric_(xsltGenericError),
+          xsltGenericContext_(xsltGenericErrorContext)
+    {
+        xmlSetGenericErrorFunc(this, &Collect);
+        xmlSetStructuredErrorFunc(this, &CollectStructured);
+        xsltSetGenericErrorFunc(this, &Collect);
+    }
+    ~ErrorCapture()
+    {
+        xmlSetGenericErrorFunc(xmlGenericContext_, xmlGeneric_);
+        xmlSetStructuredErrorFunc(xmlStructuredContext_, xmlStructured_);
+        xsltSetGenericErrorFunc(xsltGenericContext_, xsltGeneric_);
+    }
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+    // What was reported, on one line; `fallback` when nothing was.
+    std::string Text(const char* fallback) const
+    {
+        std::string text;
+        for (char c : text_) {
+            if (c == '\n') {
+                if (!text.empty() && text.back() != ' ')
+                    text += ' ';
+            } else {
+                text += c;
+            }
+        }
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        return text.empty() ? fallback : text;
+    }
+
+    static void Collect(void* self, const char* format, ...)
+    {
+        char piece[1024];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(piece, sizeof piece, format, args);
+        va_end(args);
+        static_cast<ErrorCapture*>(self)->Add(piece);
+    }
+
+    static void CollectStructured(void* self, xmlErrorPtr error)
+    {
+        if (error && error->message) {
+            std::string line = error->message;
+            if (error->line > 0)
+                line = "line " + std::to_string(error->line) + ": " + line;
+            static_cast<ErrorCapture*>(self)->Add(line);
+        }
+    }
+
+private:
+    void Add(const std::string& piece)
+    {
+        // A broken stylesheet can report without end; the first lines say
+        // what is wrong.
+        if (text_.size() < 2000)
+            text_ += piece;
+    }
+
+    xmlGenericErrorFunc xmlGeneric_;
+    void* xmlGenericContext_;
+    xmlStructuredErrorFunc xmlStructured_;
+    void* xmlStructuredContext_;
+    xmlGenericErrorFunc xsltGeneric_;
+    void* xsltGenericContext_;
+    std::string text_;
+};
+
+// Stylesheets may read files (document()), but never write, create
+// folders or use the network.
+xsltSecurityPrefs* SecurityPrefs()
+{
+    static xsltSecurityPrefs* prefs = [] {
+        xsltSecurityPrefs* p = xsltNewSecurityPrefs();
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
+        // Imports and includes of the stylesheet are checked with these too.
+        xsltSetDefaultSecurityPrefs(p);
+        return p;
+    }();
+    return prefs;
+}
+
+// The value of pseudo-attribute `name` in the text of a processing
+// instruction (name='value' or name="value").
+std::optional<std::string> PseudoAttribute(std::string_view text, std::string_view name)
+{
+    size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n'))
+            ++at;
+        const size_t nameStart = at;
+        while (at < text.size() && text[at] != '=' && text[at] != ' ')
+            ++at;
+        const std::string_view found = text.substr(nameStart, at - nameStart);
+        while (at < text.size() && text[at] == ' ')
+            ++at;
+        if (at >= text.size() || text[at] != '=')
+            return std::nullopt;
+        ++at;
+        while (at < text.size() && text[at] == ' ')
+            ++at;
+        if (at >= text.size() || (text[at] != '\'' && text[at] != '"'))
+            return std::nullopt;
+        const char quote = text[at++];
+        const size_t valueEnd = text.find(quote, at);
+        if (valueEnd == std::string_view::npos)
+            return std::nullopt;
+        if (found == name)
+            return std::string(text.substr(at, valueEnd - at));
+        at = valueEnd + 1;
+    }
+    return std::nullopt;
+}
+
+// The href of the document's first xml-stylesheet instruction before its
+// root element.
+std::optional<std::string> StylesheetHref(const xmlDoc& document)
+{
+    for (const xmlNode* node = document.children; node; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE)
+            break;
+        if (node->type == XML_PI_NODE && xml::NameIs(node, "xml-stylesheet") && node->content)
+            if (auto href = PseudoAttribute(reinterpret_cast<const char*>(node->content), "href"))
+                return href;
+    }
+    return std::nullopt;
+}
+
+// A stylesheet beside the document or below its folder: a relative file
+// path without ".." and without a scheme.
+bool LocalRelativePath(const std::string& href)
+{
+    if (href.empty() || href.front() == '/' || href.find(':') != std::string::npos ||
+        href.find('\\') != std::string::npos || href.find('\0') != std::string::npos)
+        return false;
+    for (const auto& part : fs::path(href))
+        if (part == "..")
+            return false;
+    return true;
+}
+
+}  // namespace
+
+ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& folder)
+{
+    using Result = ReportResult<std::string>;
+    const fs::path base = folder.empty() ? fs::path(".") : folder;
+    ReportResult<xml::Document> document = xml::ParseDocument(bytes, (base / "").string());
+    if (!document)
+        return Result::Failure(document.Error());
+
+    const std::optional<std::string> href = StylesheetHref(**document);
+    if (!href)
+        return Result::Failure("The report document names no stylesheet (no xml-stylesheet instruction with an href).");
+    if (!LocalRelativePath(*href))
+        return Result::Failure("The report document names the stylesheet '" + *href +
+                               "', which is not a file in the document's folder.");
+    const fs::path stylesheetFile = base / *href;
+    std::error_code error;
+    if (!fs::is_regular_file(stylesheetFile, error))
+        return Result::Failure("The stylesheet '" + *href + "' of the report is missing from " + base.string() + ".");
+
+    std::lock_guard lock(renderLock);
+    xsltSecurityPrefs* security = SecurityPrefs();
+    ErrorCapture capture;
+    std::unique_ptr<xsltStylesheet, StylesheetFree> style(
+        xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(stylesheetFile.c_str())));
+    if (!style)
+        return Result::Failure("The stylesheet " + stylesheetFile.string() +
+                               " cannot be used: " + capture.Text("it is not a valid XSLT stylesheet") + ".");
+
+    std::unique_ptr<xsltTransformContext, ContextFree> context(xsltNewTransformContext(style.get(), document->get()));
+    if (!context)
+        return Result::Failure("The report cannot be rendered: out of memory.");
+    xsltSetCtxtSecurityPrefs(security, context.get());
+    xsltSetTransformErrorFunc(context.get(), &capture, &ErrorCapture::Collect);
+    xml::Document html(
+        xsltApplyStylesheetUser(style.get(), document->get(), nullptr, nullptr, nullptr, context.get()));
+    if (!html || context->state != XSLT_STATE_OK)
+        return Result::Failure("The report cannot be rendered through " + stylesheetFile.string() + ": " +
+                               capture.Text("the transformation failed") + ".");
+
+    xmlChar* text = nullptr;
+    int size = 0;
+    if (xsltSaveResultToString(&text, &size, html.get(), style.get()) != 0)
+        return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
+    std::string result = text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(size)) : "";
+    xmlFree(text);
+    return result;
+}
+
+ReportResult<std::string> RenderReportFile(const fs::path& documentFile)
+{
+    const std::optional<std::string> bytes = ReadFileBytes(documentFile);
+    if (!bytes)
+        return ReportResult<std::string>::Failure("The report document " + documentFile.string() +
+                                                  " cannot be read.");
+    return RenderReport(*bytes, documentFile.parent_path());
+}
+
+}  // namespace ostrel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "ReportResult.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// What the report viewer's browser did on Windows: a report document is
+// rendered into HTML through the XSL stylesheet its xml-stylesheet
+// instruction names, a file name taken relative to the document's folder.
+// The stylesheet may read files but never write them nor reach the
+// network. Every failure (a document that is not well-formed, no
+// instruction, a missing or broken stylesheet, a transformation error)
+// comes back as a message saying what went wrong; nothing is printed.
+// Safe to call from one thread at a time (libxslt's error channel is
+// process-wide).
+
+// Renders the document bytes as if they lay in `folder`.
+ReportResult<std::string> RenderReport(std::string_view document, const std::filesystem::path& folder);
+
+// Renders the document in `documentFile`.
+ReportResult<std::string> RenderReportFile(const std::filesystem::path& documentFile);
+
+}  // namespace ostrel
