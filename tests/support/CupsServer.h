@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Process.h"
+#include "TempFolder.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ostrel::test {
+
+// A private CUPS scheduler in a temporary folder on a free loopback port,
+// run by scripts/private-cupsd; ended with the object. Start one per test
+// program: it takes a moment, and the tests share it.
+class CupsServer {
+public:
+    // `printers` are PostScript queues that run the CUPS filters, so the
+    // pages of every job are counted.
+    explicit CupsServer(const std::vector<std::string>& printers = {});
+    ~CupsServer();
+    CupsServer(const CupsServer&) = delete;
+    CupsServer& operator=(const CupsServer&) = delete;
+
+    const std::string& Address() const { return address_; }  // 127.0.0.1:PORT
+    int Port() const { return port_; }
+    const std::filesystem::path& Folder() const { return folder_.Path(); }
+
+    // Points libcups of this process at the server (CUPS_SERVER). libcups
+    // reads it once per thread, so call it before anything uses libcups.
+    void UseInThisProcess() const;
+
+    void AddPrinters(const std::vector<std::string>& names);
+    // Queues without filters: jobs pass straight to the device, no pages.
+    void AddRawPrinters(const std::vector<std::string>& names);
+    void AddClass(const std::string& name, const std::vector<std::string>& members);
+    void SetDefault(const std::string& printer);
+    // A disabled printer keeps its jobs queued.
+    void Disable(const std::string& printer);
+    void Enable(const std::string& printer);
+    // Ends the scheduler and starts it again on the same port, optionally
+    // as if every event subscription had lapsed meanwhile.
+    void Restart(bool forgetSubscriptions = false);
+
+    struct Job {
+        std::string printer;
+        std::string user = "tester";
+        std::string title = "document";
+        std::filesystem::path file;
+        int copies = 1;
+        bool hold = false;  // held until released
+    };
+    // Submits with lp; returns the job id.
+    std::uint32_t Submit(const Job& job);
+    void Cancel(std::uint32_t jobId);
+    void Release(std::uint32_t jobId);
+
+    // A PDF document of `pages` pages in the server's folder.
+    std::filesystem::path PdfWithPages(int pages);
+
+    // The TCP connections this process holds open to the server.
+    int ConnectionsFromThisProcess() const;
+
+private:
+    ProcessResult Script(std::vector<std::string> args) const;
+    ProcessResult Tool(const std::string& name, std::vector<std::string> args) const;
+
+    TempFolder folder_;
+    std::string address_;
+    int port_ = 0;
+    std::map<int, std::filesystem::path> pdfs_;
+};
+
+// A valid PDF of `pages` letter-sized pages with a line on each.
+std::string MinimalPdf(int pages);
+
+}  // namespace ostrel::test
