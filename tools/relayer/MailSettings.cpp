@@ -20,7 +20,7 @@ std::string Normalised(std::string_view text)
     for (const char c : text)
         if (!std::isspace(static_cast<unsigned char>(c)) && c != '-' && c != '_')
             result += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (result.starts_with("AUTH"))
+    if (result.starts_with("AUTH") && result.size() > 4)
         result.erase(0, 4);
     return result;
 }
