@@ -11,7 +11,7 @@ namespace ostrel {
 struct CupsSpoolerOptions {
     // "host", "host:port" or a socket path; empty: the server libcups
     // chooses (CUPS_SERVER, client.conf, the local scheduler).
-    std::string server;
+    std::string server = {};
     // How often the job events are fetched while anything is watched.
     std::chrono::milliseconds pollInterval{100};
     // Lease of the event subscription, renewed while it is in use.

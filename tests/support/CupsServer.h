@@ -44,10 +44,10 @@ public:
     void Restart(bool forgetSubscriptions = false);
 
     struct Job {
-        std::string printer;
+        std::string printer = {};
         std::string user = "tester";
         std::string title = "document";
-        std::filesystem::path file;
+        std::filesystem::path file = {};
         int copies = 1;
         bool hold = false;  // held until released
     };

@@ -1,0 +1,492 @@
+#include "CupsServer.h"
+#include "CupsSpooler.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <limits>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::CupsServer;
+
+// Generous: on two busy cores a PostScript job through ghostscript takes a
+// while, and nothing here waits longer than its event needs.
+constexpr std::chrono::milliseconds kPatience = 90s;
+
+// One scheduler for the whole program, with:
+//   laser, ink   PostScript queues whose filters count pages
+//   raw          a raw queue: no filters, no pages
+//   stopped      a raw queue that is disabled, so jobs stay queued
+//   team         a class of laser and ink
+CupsServer& Server()
+{
+    static std::unique_ptr<CupsServer> server = [] {
+        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"});
+        started->AddRawPrinters({"raw", "stopped"});
+        started->Disable("stopped");
+        started->AddClass("team", {"laser", "ink"});
+        started->UseInThisProcess();
+        return started;
+    }();
+    return *server;
+}
+
+class CupsSpoolerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Server(); }
+};
+
+std::time_t ToTimeT(const SpoolerTime& time)
+{
+    std::tm local{};
+    local.tm_year = time.year - 1900;
+    local.tm_mon = time.month - 1;
+    local.tm_mday = time.day;
+    local.tm_hour = time.hour;
+    local.tm_min = time.minute;
+    local.tm_sec = time.second;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
+}
+
+// Folds change blocks into a job list the way the monitor's printer watcher
+// does: entries set fields (an unknown job starts blank), and a deletion
+// finishes every listed job the queue no longer holds, with the fields it
+// has at that moment.
+class Follower {
+public:
+    Follower(Spooler& spooler, const std::string& printer, std::uint32_t filter = printer_change::kAllJobChanges)
+    {
+        auto opened = spooler.OpenPrinter(printer);
+        if (!opened)
+            throw std::runtime_error("cannot open " + printer + ": " + std::to_string(opened.Error()));
+        printer_ = std::move(*opened);
+        auto watch = printer_->WatchChanges(filter);
+        if (!watch)
+            throw std::runtime_error("cannot watch " + printer + ": " + std::to_string(watch.Error()));
+        changes_ = std::move(*watch);
+    }
+
+    // Folds blocks until `done` holds; false when it does not in time.
+    bool Until(const std::function<bool()>& done, std::chrono::milliseconds patience = kPatience)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (!done()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left <= 0ms)
+                return false;
+            if (changes_->Wait(left, {}) != ChangeNotification::WaitResult::Signalled)
+                return done();
+            auto block = changes_->Next();
+            if (!block) {
+                ADD_FAILURE() << "Next failed: " << block.Error();
+                return false;
+            }
+            Fold(*block);
+        }
+        return true;
+    }
+
+    bool UntilFinished(std::uint32_t jobId) { return Until([&] { return TimesFinished(jobId) > 0; }); }
+
+    int TimesFinished(std::uint32_t jobId) const
+    {
+        int times = 0;
+        for (const SpoolerJob& job : finished)
+            times += job.id == jobId;
+        return times;
+    }
+
+    const SpoolerJob* FinishedJob(std::uint32_t jobId) const
+    {
+        for (const SpoolerJob& job : finished)
+            if (job.id == jobId)
+                return &job;
+        return nullptr;
+    }
+
+    SpoolerPrinter& Printer() { return *printer_; }
+    ChangeNotification& Changes() { return *changes_; }
+
+    std::map<std::uint32_t, SpoolerJob> live;
+    std::vector<SpoolerJob> finished;
+    std::vector<ChangeBlock> blocks;
+
+private:
+    void Fold(const ChangeBlock& block)
+    {
+        blocks.push_back(block);
+        if (block.changes & printer_change::kDeleteJob) {
+            auto count = printer_->JobCount();
+            auto queue = printer_->Jobs(std::numeric_limits<std::uint32_t>::max());
+            ASSERT_TRUE(count && queue) << "queue snapshot failed";
+            std::set<std::uint32_t> queued;
+            for (const SpoolerJob& job : *queue) {
+                queued.insert(job.id);
+                live.try_emplace(job.id, job);
+            }
+            for (auto it = live.begin(); it != live.end();) {
+                if (queued.contains(it->first)) {
+                    ++it;
+                    continue;
+                }
+                finished.push_back(it->second);
+                it = live.erase(it);
+            }
+            return;
+        }
+        for (const NotifyEntry& entry : block.entries) {
+            if (entry.type != kJobNotifyType)
+                continue;
+            SpoolerJob& job = live[entry.jobId];
+            job.id = entry.jobId;
+            switch (entry.field) {
+            case notify_field::kUserName: job.user = std::get<std::string>(entry.data); break;
+            case notify_field::kDocument: job.document = std::get<std::string>(entry.data); break;
+            case notify_field::kStatusText: job.statusText = std::get<std::string>(entry.data); break;
+            case notify_field::kStatus: job.status = std::get<std::uint32_t>(entry.data); break;
+            case notify_field::kTotalPages: job.totalPages = std::get<std::uint32_t>(entry.data); break;
+            case notify_field::kPagesPrinted: job.pagesPrinted = std::get<std::uint32_t>(entry.data); break;
+            case notify_field::kSubmitted: job.submitted = std::get<SpoolerTime>(entry.data); break;
+            default: ADD_FAILURE() << "unknown field " << entry.field;
+            }
+        }
+    }
+
+    std::unique_ptr<SpoolerPrinter> printer_;
+    std::unique_ptr<ChangeNotification> changes_;
+};
+
+TEST_F(CupsSpoolerTest, OpeningAPrinterNeedsAQueueTheSchedulerKnows)
+{
+    auto spooler = MakeCupsSpooler();
+    const std::pair<std::string, std::uint32_t> cases[] = {
+        {"laser", 0},
+        {"LASER", 0},  // CUPS names ignore case
+        {"team", 0},  // a class
+        {"raw", 0},
+        {"nosuch", spooler_error::kInvalidPrinterName},
+        {"", spooler_error::kInvalidPrinterName},
+        {"laser/../ink", spooler_error::kInvalidPrinterName},
+        {"two words", spooler_error::kInvalidPrinterName},
+        {"laser#1", spooler_error::kInvalidPrinterName},
+    };
+    for (const auto& [name, error] : cases) {
+        auto printer = spooler->OpenPrinter(name);
+        EXPECT_EQ(printer.Error(), error) << "'" << name << "'";
+        EXPECT_EQ(printer.Ok(), error == 0) << "'" << name << "'";
+    }
+}
+
+TEST_F(CupsSpoolerTest, AnUnreachableSchedulerFailsAsUnavailable)
+{
+    // Port 1 on the loopback: nothing listens there.
+    auto spooler = MakeCupsSpooler({.server = "127.0.0.1:1"});
+    auto names = spooler->PrinterNames();
+    EXPECT_EQ(names.Error(), spooler_error::kServiceUnavailable);
+    auto printer = spooler->OpenPrinter("laser");
+    EXPECT_EQ(printer.Error(), spooler_error::kServiceUnavailable);
+    EXPECT_EQ(spooler->DefaultPrinter(), std::nullopt);
+}
+
+TEST_F(CupsSpoolerTest, PrinterNamesListEveryQueueOnceAndTheDefaultIsTheSchedulers)
+{
+    auto spooler = MakeCupsSpooler();
+    auto names = spooler->PrinterNames();
+    ASSERT_TRUE(names) << names.Error();
+    for (const char* expected : {"laser", "ink", "raw", "stopped", "team"})
+        EXPECT_EQ(std::count(names->begin(), names->end(), expected), 1) << expected;
+    EXPECT_EQ(std::set<std::string>(names->begin(), names->end()).size(), names->size());
+
+    EXPECT_EQ(spooler->DefaultPrinter(), std::nullopt);
+    Server().SetDefault("ink");
+    EXPECT_EQ(spooler->DefaultPrinter(), "ink");
+}
+
+TEST_F(CupsSpoolerTest, TheQueueListingHoldsTheJobsNotYetDone)
+{
+    auto spooler = MakeCupsSpooler();
+    auto printer = spooler->OpenPrinter("stopped");
+    ASSERT_TRUE(printer);
+    auto before = (*printer)->JobCount();
+    ASSERT_TRUE(before);
+    const auto file = Server().PdfWithPages(1);
+    const std::uint32_t first = Server().Submit({.printer = "stopped", .user = "fay", .title = "one", .file = file});
+    const std::uint32_t second = Server().Submit({.printer = "stopped", .user = "gus", .title = "two", .file = file});
+
+    auto count = (*printer)->JobCount();
+    ASSERT_TRUE(count);
+    EXPECT_EQ(*count, *before + 2);
+    auto jobs = (*printer)->Jobs(std::numeric_limits<std::uint32_t>::max());
+    ASSERT_TRUE(jobs);
+    std::map<std::uint32_t, SpoolerJob> byId;
+    for (const SpoolerJob& job : *jobs)
+        byId[job.id] = job;
+    ASSERT_TRUE(byId.contains(first) && byId.contains(second));
+    EXPECT_EQ(byId[first].user, "fay");
+    EXPECT_EQ(byId[first].document, "one");
+    EXPECT_EQ(byId[second].user, "gus");
+    EXPECT_EQ(byId[second].status, 0u);  // pending
+    auto one = (*printer)->Jobs(1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->size(), 1u);
+
+    Server().Cancel(first);
+    Server().Cancel(second);
+    auto after = (*printer)->JobCount();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(*after, *before);
+}
+
+TEST_F(CupsSpoolerTest, AQueuedJobIsAnnouncedWithItsUserTitleAndTimeButNoDeletion)
+{
+    auto spooler = MakeCupsSpooler();
+    Follower follower(*spooler, "stopped");
+    // Whatever a job carries is data, never a command.
+    const std::string title = "Budget; rm -rf ~ $(reboot) `id` \"quoted\" 'single' \xC3\xBC\xE2\x82\xAC";
+    const std::time_t submittedAfter = std::time(nullptr);
+    const std::uint32_t queued =
+        Server().Submit({.printer = "stopped", .user = "alice", .title = title, .file = Server().PdfWithPages(1)});
+    const std::time_t submittedBefore = std::time(nullptr);
+
+    ASSERT_TRUE(follower.Until([&] {
+        auto job = follower.live.find(queued);
+        return job != follower.live.end() && job->second.user == "alice" && job->second.submitted.year != 0;
+    }));
+    const SpoolerJob job = follower.live.at(queued);
+    EXPECT_EQ(job.document, title);
+    EXPECT_EQ(job.status, 0u);
+    EXPECT_GE(ToTimeT(job.submitted), submittedAfter - 1);
+    EXPECT_LE(ToTimeT(job.submitted), submittedBefore + 1);
+    for (const ChangeBlock& block : follower.blocks)
+        EXPECT_FALSE(block.changes & printer_change::kDeleteJob);
+
+    // A second job that ends proves the stream went on; the first stays.
+    const std::uint32_t marker =
+        Server().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = Server().PdfWithPages(1)});
+    ASSERT_TRUE(follower.Until([&] { return follower.live.contains(marker); }));
+    Server().Cancel(marker);
+    ASSERT_TRUE(follower.UntilFinished(marker));
+    EXPECT_EQ(follower.TimesFinished(queued), 0);
+    EXPECT_TRUE(follower.live.contains(queued));
+    Server().Cancel(queued);
+    EXPECT_TRUE(follower.UntilFinished(queued));
+}
+
+enum class Ending { Print, CancelQueued, HoldThenCancel, HoldThenRelease };
+
+struct EndingCase {
+    const char* what;
+    const char* printer;
+    int pages;
+    int copies;
+    Ending ending;
+    std::uint32_t expectedPages;
+    std::uint32_t expectedStatus;
+};
+
+TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
+{
+    const EndingCase cases[] = {
+        {"printed", "laser", 3, 1, Ending::Print, 3, job_status::kPrinted | job_status::kComplete},
+        {"two copies", "laser", 3, 2, Ending::Print, 6, job_status::kPrinted | job_status::kComplete},
+        {"raw queue", "raw", 3, 1, Ending::Print, 0, job_status::kPrinted | job_status::kComplete},
+        {"cancelled while queued", "stopped", 3, 1, Ending::CancelQueued, 0, job_status::kDeleted},
+        {"held then cancelled", "laser", 3, 1, Ending::HoldThenCancel, 0, job_status::kDeleted},
+        {"held then released", "ink", 2, 1, Ending::HoldThenRelease, 2,
+         job_status::kPrinted | job_status::kComplete},
+    };
+    auto spooler = MakeCupsSpooler();
+    for (const EndingCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Follower follower(*spooler, c.printer);
+        const bool hold = c.ending == Ending::HoldThenCancel || c.ending == Ending::HoldThenRelease;
+        const std::string user = std::string("user-") + c.printer;
+        const std::uint32_t id = Server().Submit({.printer = c.printer, .user = user, .title = c.what,
+                                                  .file = Server().PdfWithPages(c.pages), .copies = c.copies,
+                                                  .hold = hold});
+        if (c.ending != Ending::Print) {
+            ASSERT_TRUE(follower.Until([&] { return follower.live.contains(id); }));
+            if (hold) {
+                EXPECT_EQ(follower.live.at(id).status, job_status::kPaused);
+            }
+            if (c.ending == Ending::HoldThenRelease)
+                Server().Release(id);
+            else
+                Server().Cancel(id);
+        }
+        ASSERT_TRUE(follower.UntilFinished(id));
+        const SpoolerJob& done = *follower.FinishedJob(id);
+        EXPECT_EQ(done.user, user);
+        EXPECT_EQ(done.document, c.what);
+        EXPECT_EQ(done.totalPages, c.expectedPages);
+        EXPECT_EQ(done.status, c.expectedStatus);
+        EXPECT_EQ(follower.TimesFinished(id), 1);
+        // The deletion came in a block of its own, after the final fields.
+        const ChangeBlock& last = follower.blocks.back();
+        EXPECT_EQ(last.changes, printer_change::kDeleteJob);
+        EXPECT_TRUE(last.entries.empty());
+    }
+}
+
+TEST_F(CupsSpoolerTest, AJobThatEndedCountsAsQueuedUntilItsFinalFieldsAreFetched)
+{
+    auto spooler = MakeCupsSpooler();
+    Follower follower(*spooler, "raw");
+    auto bystander = MakeCupsSpooler();
+    auto unwatched = bystander->OpenPrinter("raw");
+    ASSERT_TRUE(unwatched);
+    const std::uint32_t id = Server().Submit(
+        {.printer = "raw", .user = "hal", .title = "quick", .file = Server().PdfWithPages(1), .hold = true});
+    ASSERT_TRUE(follower.Until([&] { return follower.live.contains(id); }));
+    Server().Release(id);
+
+    // Nothing is fetched from the notification meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    auto listed = [&](SpoolerPrinter& printer) {
+        auto jobs = printer.Jobs(std::numeric_limits<std::uint32_t>::max());
+        return jobs && std::any_of(jobs->begin(), jobs->end(), [&](const SpoolerJob& job) { return job.id == id; });
+    };
+    while (listed(**unwatched) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_FALSE(listed(**unwatched)) << "the job never completed";
+    EXPECT_TRUE(listed(follower.Printer()));
+
+    ASSERT_TRUE(follower.UntilFinished(id));
+    EXPECT_FALSE(listed(follower.Printer()));
+}
+
+// The kernel's view of a thread: 'S' while it sleeps in a wait.
+char ThreadState(pid_t tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t end = line.rfind(')');
+    return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
+}
+
+TEST_F(CupsSpoolerTest, StopWakesABlockedWaitWithin100Milliseconds)
+{
+    auto spooler = MakeCupsSpooler();
+    Follower follower(*spooler, "stopped");
+    EXPECT_EQ(follower.Changes().Wait(1ms, {}), ChangeNotification::WaitResult::TimedOut);
+
+    std::atomic<pid_t> waiter{0};
+    std::atomic<std::chrono::steady_clock::rep> wokeAt{0};
+    std::atomic<int> result{-1};
+    std::stop_source stop;
+    std::jthread thread([&] {
+        waiter = static_cast<pid_t>(::syscall(SYS_gettid));
+        result = static_cast<int>(follower.Changes().Wait(std::nullopt, stop.get_token()));
+        wokeAt = std::chrono::steady_clock::now().time_since_epoch().count();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while ((waiter == 0 || ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(ThreadState(waiter), 'S');
+
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    stop.request_stop();
+    thread.join();
+    EXPECT_EQ(result, static_cast<int>(ChangeNotification::WaitResult::Stopped));
+    const auto woke = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(wokeAt.load()));
+    EXPECT_LT(woke - stoppedAt, 100ms);
+}
+
+TEST_F(CupsSpoolerTest, JobsAreStillSeenAfterTheSchedulerRestarts)
+{
+    for (const bool forgetSubscriptions : {false, true}) {
+        SCOPED_TRACE(forgetSubscriptions ? "subscriptions lost" : "subscriptions kept");
+        auto spooler = MakeCupsSpooler();
+        Follower follower(*spooler, "raw");
+        const auto file = Server().PdfWithPages(1);
+        const std::uint32_t before = Server().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
+        ASSERT_TRUE(follower.UntilFinished(before));
+
+        Server().Restart(forgetSubscriptions);
+        const std::uint32_t after = Server().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
+        ASSERT_TRUE(follower.UntilFinished(after));
+        EXPECT_EQ(follower.FinishedJob(after)->user, "jon");
+        EXPECT_EQ(follower.FinishedJob(after)->document, "after");
+        EXPECT_EQ(follower.TimesFinished(before), 1);
+    }
+}
+
+TEST_F(CupsSpoolerTest, APrinterAddedLaterOpensOnceItExists)
+{
+    auto spooler = MakeCupsSpooler();
+    EXPECT_EQ(spooler->OpenPrinter("latecomer").Error(), spooler_error::kInvalidPrinterName);
+    Server().AddRawPrinters({"latecomer"});
+    Follower follower(*spooler, "latecomer");
+    const std::uint32_t id =
+        Server().Submit({.printer = "latecomer", .user = "kim", .title = "late", .file = Server().PdfWithPages(1)});
+    ASSERT_TRUE(follower.UntilFinished(id));
+    EXPECT_EQ(follower.FinishedJob(id)->user, "kim");
+}
+
+TEST_F(CupsSpoolerTest, ABurstOfJobsIsFollowedEvenWhenTheSchedulerDropsEvents)
+{
+    // CUPS keeps 100 events per subscription; forty jobs make about three
+    // times as many, faster than this slow poll fetches them.
+    auto spooler = MakeCupsSpooler({.pollInterval = 1500ms});
+    Follower follower(*spooler, "raw");
+    const auto file = Server().PdfWithPages(1);
+    std::map<std::uint32_t, std::string> users;
+    for (int i = 0; i < 40; ++i) {
+        const std::string user = "burst" + std::to_string(i);
+        users[Server().Submit({.printer = "raw", .user = user, .title = "burst", .file = file})] = user;
+    }
+    ASSERT_TRUE(follower.Until([&] {
+        return std::all_of(users.begin(), users.end(), [&](const auto& job) { return follower.TimesFinished(job.first); });
+    }));
+    for (const auto& [id, user] : users) {
+        EXPECT_EQ(follower.TimesFinished(id), 1) << id;
+        EXPECT_EQ(follower.FinishedJob(id)->user, user) << id;
+    }
+}
+
+TEST_F(CupsSpoolerTest, TwoHundredPrintersShareOneSubscriptionAndAFewConnections)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; ++i)
+        names.push_back("bulk" + std::to_string(i));
+    Server().AddRawPrinters(names);
+
+    auto spooler = MakeCupsSpooler();
+    std::vector<std::unique_ptr<Follower>> followers;
+    for (const std::string& name : names)
+        followers.push_back(std::make_unique<Follower>(*spooler, name));
+    const auto file = Server().PdfWithPages(1);
+    std::vector<std::uint32_t> ids;
+    for (const std::string& name : names)
+        ids.push_back(Server().Submit({.printer = name, .user = "u" + name, .title = "t" + name, .file = file}));
+
+    const int connections = Server().ConnectionsFromThisProcess();
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(followers[i]->UntilFinished(ids[i])) << names[i];
+        EXPECT_EQ(followers[i]->FinishedJob(ids[i])->user, "u" + names[i]);
+        EXPECT_EQ(followers[i]->FinishedJob(ids[i])->document, "t" + names[i]);
+    }
+    std::cout << "connections to the scheduler while watching 200 printers: " << connections << "\n";
+    RecordProperty("connections", connections);
+    EXPECT_GE(connections, 1);
+    EXPECT_LE(connections, 2);
+}
+
+}  // namespace
+}  // namespace ostrel
