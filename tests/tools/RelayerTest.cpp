@@ -3,6 +3,7 @@
 #include "MailSettings.h"
 #include "Relayer.h"
 #include "ReportRendering.h"
+#include "SmtpMailer.h"
 
 #include "FakeClock.h"
 #include "Files.h"
@@ -287,6 +288,28 @@ TEST(RelayerMail, HeadersAndSubject)
     };
     for (const auto& c : subjects)
         EXPECT_EQ(MailSubject(HandOver{c.kind, "/a/Logs/Report.xml"}, c.document), c.subject) << c.label;
+}
+
+TEST(RelayerMail, ServerRepliesNeverCarryThePassword)
+{
+    MailSettings settings = GoodSettings();  // user "bob", password "pa55 w0rd"
+    struct Case {
+        const char* label;
+        std::string reply;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {"plain text", "535 bad password pa55 w0rd", "535 bad password (hidden)"},
+        {"LOGIN form", "535 rejected cGE1NSB3MHJk", "535 rejected (hidden)"},
+        {"PLAIN form", "501 cannot decode AGJvYgBwYTU1IHcwcmQ=", "501 cannot decode (hidden)"},
+        {"PLAIN form with the user twice", "501 Ym9iAGJvYgBwYTU1IHcwcmQ=", "501 (hidden)"},
+        {"twice", "550 pa55 w0rd pa55 w0rd", "550 (hidden) (hidden)"},
+        {"nothing secret", "550 5.7.1 Relaying denied", "550 5.7.1 Relaying denied"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HideSecrets(c.reply, settings), c.logged) << c.label;
+    settings.password.clear();
+    EXPECT_EQ(HideSecrets("550 denied", settings), "550 denied");
 }
 
 TEST(RelayerMail, DateInMailForm)

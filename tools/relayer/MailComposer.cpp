@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::string_view kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+}  // namespace
+
 std::string Base64(std::string_view bytes)
 {
     std::string encoded;
@@ -28,6 +30,8 @@ std::string Base64(std::string_view bytes)
     }
     return encoded;
 }
+
+namespace {
 
 // Encoded words of at most 45 bytes of text each (75 characters with their
 // frame), cut between UTF-8 characters.

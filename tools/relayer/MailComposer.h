@@ -38,6 +38,9 @@ std::string MailSubject(const HandOver& handOver, std::string_view document);
 // and other controls in the name become blanks.
 std::string MailboxHeader(std::string_view name, std::string_view address);
 
+// RFC 4648 base64, with padding.
+std::string Base64(std::string_view bytes);
+
 // The Date header value, in RFC 5322 form, local time with its offset.
 std::string MailDate(Clock::TimePoint now);
 

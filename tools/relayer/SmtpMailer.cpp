@@ -38,6 +38,20 @@ std::string Url(const MailSettings& settings)
     return (settings.port == 465 ? "smtps://" : "smtp://") + host + ":" + std::to_string(settings.port);
 }
 
+// Keeps the server's last refusal (a 4xx or 5xx reply) for the log. Only
+// what the server sends is looked at, never what we send: our AUTH lines
+// carry the password.
+int KeepServerRefusal(CURL*, curl_infotype type, char* data, size_t size, void* refusal)
+{
+    if (type != CURLINFO_HEADER_IN || size == 0 || (data[0] != '4' && data[0] != '5'))
+        return 0;
+    std::string line(data, size);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    *static_cast<std::string*>(refusal) = line;
+    return 0;
+}
+
 const char* LoginOptions(AuthMethod method)
 {
     switch (method) {
@@ -54,6 +68,25 @@ const char* LoginOptions(AuthMethod method)
 }
 
 }  // namespace
+
+std::string HideSecrets(std::string reply, const MailSettings& settings)
+{
+    if (settings.password.empty())
+        return reply;
+    const std::string& user = settings.userName;
+    const std::string& password = settings.password;
+    // Longest first, so that no form is left half hidden inside another.
+    const std::string forms[] = {
+        Base64(user + '\0' + user + '\0' + password),
+        Base64(std::string(1, '\0') + user + '\0' + password),
+        Base64(password),
+        password,
+    };
+    for (const std::string& form : forms)
+        for (std::size_t at = reply.find(form); at != std::string::npos; at = reply.find(form, at))
+            reply.replace(at, form.size(), "(hidden)");
+    return reply;
+}
 
 SmtpMailer::SmtpMailer(std::filesystem::path caFile) : caFile_(std::move(caFile)) {}
 
@@ -103,7 +136,13 @@ SendOutcome SmtpMailer::Send(const MailSettings& settings, const MailMessage& ma
         curl_easy_setopt(handle, CURLOPT_CAINFO, caFile_.c_str());
 
     const AuthMethod method = ParseAuthMethod(settings.authMethod).value_or(AuthMethod::None);
-    if (const char* options = LoginOptions(method)) {
+    std::string refusal;
+    curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, KeepServerRefusal);
+    curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &refusal);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
+
+    const char* options = LoginOptions(method);
+    if (options) {
         curl_easy_setopt(handle, CURLOPT_USERNAME, settings.userName.c_str());
         curl_easy_setopt(handle, CURLOPT_PASSWORD, settings.password.c_str());
         curl_easy_setopt(handle, CURLOPT_LOGIN_OPTIONS, options);
@@ -115,9 +154,10 @@ SendOutcome SmtpMailer::Send(const MailSettings& settings, const MailMessage& ma
     std::string reason = curl_easy_strerror(result);
     if (error[0] != '\0' && reason != error)
         reason += std::string(": ") + error;
-    long response = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response) == CURLE_OK && response != 0)
-        reason += " (last server reply " + std::to_string(response) + ")";
+    if (result == CURLE_LOGIN_DENIED && refusal.empty())
+        reason = std::string("the mail server offers no ") + (options ? options + 5 : "") + " login";
+    else if (!refusal.empty())
+        reason += "; the server said: " + HideSecrets(refusal, settings);
     return {false, reason};
 }
 

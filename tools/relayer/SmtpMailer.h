@@ -13,6 +13,11 @@ struct SendOutcome {
     std::string reason;  // why not, for the system log; never holds the password
 };
 
+// A server reply as the log may show it: a server that echoes what it was
+// sent would otherwise put the password into the log, as it is or in the
+// base64 forms the LOGIN and PLAIN logins send it in.
+std::string HideSecrets(std::string reply, const MailSettings& settings);
+
 // Hands a mail to a mail server.
 class Mailer {
 public:
