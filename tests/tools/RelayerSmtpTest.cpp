@@ -1,5 +1,8 @@
+#include "FakeClock.h"
 #include "Process.h"
+#include "ProcessLauncher.h"
 #include "RegValue.h"
+#include "ReportMailer.h"
 #include "ShiftedText.h"
 #include "SmtpSink.h"
 #include "TempFolder.h"
@@ -7,6 +10,10 @@
 #include "Files.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 
 namespace ostrel::test {
 namespace {
@@ -23,6 +30,19 @@ const std::string kDocument =
     "\n<event><day>29</day><month>02</month><year>2024</year><hour>10</hour><min>05</min>"
     "<doc>Quarterly \xC3\xA9tude</doc><pages>3</pages><cost>30</cost><printer>Laser</printer><user>alice</user>"
     "</event></log>";
+
+// Waits in real time for what another process does.
+template <class Condition>
+bool Eventually(Condition condition)
+{
+    using namespace std::chrono_literals;
+    for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return condition();
+}
 
 // The real Relayer program against a mail server on loopback, with a
 // registry store and an application folder of the test's own.
@@ -233,6 +253,43 @@ TEST_F(RelayerSmtpTest, WrongSettingsFailBeforeAnyConnection)
     const ProcessResult missing = RunRelayer();
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.err.find("there is no such file"), std::string::npos) << missing.err;
+}
+
+TEST_F(RelayerSmtpTest, TheMonitorsDailyReportReachesTheServer)
+{
+    SmtpSink sink({"bob", kPassword, "CRAM-MD5", {}, {}, false, false});
+    ASSERT_NE(sink.Port(), 0);
+    StoreSettings("127.0.0.1", static_cast<std::uint32_t>(sink.Port()), "CRAM MD5");
+    fs::create_symlink(BuiltProgram("Relayer"), folder_ / "app" / "Relayer");
+    const std::string records =
+        "\n<event><day>29</day><month>02</month><year>2024</year><hour>09</hour><min>12</min><doc>Minutes</doc>"
+        "<pages>2</pages><cost>20</cost><printer>Laser</printer><user>carol</user></event>";
+    ASSERT_TRUE(ReplaceFile(Logs() / "d_20240229.xml", std::string(525, ' ') + records));
+    SetText("ToSendDay", "20240229");
+    RegValueDword emailLog("Software\\Ostrel\\EmailLog", 0, false, hive_);
+    emailLog.Set(1);
+
+    // The mailer the task starts finds the store through the environment it inherits.
+    ::setenv("OSTREL_REGISTRY_ROOT", (folder_ / "registry").string().c_str(), 1);
+    FakeClock clock(LocalTimePoint(2024, 3, 1, 0, 0, 10));
+    SpawnProcessLauncher launcher;
+    ReportMailer task(ReportMailerSetup{hive_, clock, (folder_ / "app").string(), launcher});
+    task.Start();
+    ASSERT_TRUE(clock.WaitForSleep(1));  // the minute before the document is removed
+    const bool arrived = Eventually([&] { return sink.Count() == 1; });
+    task.Stop();
+    ::unsetenv("OSTREL_REGISTRY_ROOT");
+
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(sink.Read(1, "envelope"), "from=ostrel@example.org\nto=alice@example.org\nauth=CRAM-MD5\ntls=no\n");
+    EXPECT_EQ(sink.Read(1, "subject"), "Ostrel print report for 02/29/2024");
+    EXPECT_EQ(sink.Read(1, "attachment"), ReadFileBytes(Logs() / "Report.xml"));
+    EXPECT_NE(sink.Read(1, "html").find("<td>Minutes</td>"), std::string::npos);
+    EXPECT_EQ(Text("EToSendFile"), "");
+    EXPECT_TRUE(Eventually([&] {
+        launcher.ReapFinished();
+        return launcher.Unreaped() == 0;
+    }));
 }
 
 TEST_F(RelayerSmtpTest, TakesNoArguments)
