@@ -1,15 +1,25 @@
 #include "KestrunTasks.h"
 
+#include "CupsSpooler.h"
 #include "OldLogCleaner.h"
+#include "PrinterMonitor.h"
 #include "ReportMailer.h"
 
 namespace ostrel {
 
-KestrunTasks::KestrunTasks(TaskContext context) : context_(std::move(context)) {}
+KestrunTasks::KestrunTasks(TaskContext context)
+    : context_(std::move(context)),
+      spooler_(MakeCupsSpooler()),
+      writer_(context_.appFolder, context_.clock),
+      recorder_(writer_)
+{
+}
+
+KestrunTasks::~KestrunTasks() = default;
 
 std::unique_ptr<PrinterTask> KestrunTasks::MakePrinterMonitor()
 {
-    return nullptr;
+    return std::make_unique<PrinterMonitor>(*spooler_, recorder_, context_.clock);
 }
 
 std::unique_ptr<WorkerThread> KestrunTasks::MakeOldLogCleaner()

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "Clock.h"
+#include "EventLogWriter.h"
+#include "JobRecorder.h"
 #include "MonitorTasks.h"
 #include "RegistryHive.h"
+#include "Spooler.h"
 
+#include <memory>
 #include <string>
 
 namespace ostrel {
@@ -16,11 +20,13 @@ struct TaskContext {
     std::string appFolder;
 };
 
-// The tasks of the product. A task that is not part of the library yet is
-// not made: the worker then runs its cycle without it.
+// The tasks of the product: printer monitors on the CUPS scheduler that
+// libcups chooses, all recording through one period log writer; the
+// old-log cleaner; the report mailer.
 class KestrunTasks final : public MonitorTasks {
 public:
     explicit KestrunTasks(TaskContext context);
+    ~KestrunTasks() override;
 
     std::unique_ptr<PrinterTask> MakePrinterMonitor() override;
     std::unique_ptr<WorkerThread> MakeOldLogCleaner() override;
@@ -28,6 +34,9 @@ public:
 
 private:
     TaskContext context_;
+    std::unique_ptr<Spooler> spooler_;
+    EventLogWriter writer_;
+    JobRecorder recorder_;
 };
 
 }  // namespace ostrel
