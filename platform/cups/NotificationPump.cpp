@@ -116,6 +116,7 @@ std::uint32_t NotificationPump::SubscribeLocked()
         return reply.Ok() ? spooler_error::kGeneralFailure : SpoolerErrorFor(reply.status);
     subscriptionId_ = id;
     nextSequence_ = 1;
+    sequenceKnown_ = true;
     renewedAt_ = std::chrono::steady_clock::now();
     connectionsSeen_ = connection_.Connections();
     return 0;
@@ -166,8 +167,10 @@ void NotificationPump::PollLocked()
 
     Notifications notifications = ReadNotifications(reply.response.get());
     bool complete = !reconnected;
-    if (!notifications.events.empty() && notifications.events.front().sequence > nextSequence_)
+    if (sequenceKnown_ && !notifications.events.empty() && notifications.events.front().sequence > nextSequence_)
         complete = false;  // the scheduler keeps a limited number of events and dropped some
+    if (!notifications.events.empty())
+        sequenceKnown_ = true;
     std::set<std::uint32_t> fetched;
     for (const JobEvent& event : notifications.events) {
         if (event.sequence < nextSequence_)
@@ -176,9 +179,11 @@ void NotificationPump::PollLocked()
         nextSequence_ = event.sequence + 1;
     }
     // A restarted scheduler may number its events from an earlier point:
-    // start over from the first event it keeps.
-    if (reconnected && notifications.events.empty())
+    // start over from the first event it keeps, whatever its number.
+    if (reconnected && notifications.events.empty()) {
         nextSequence_ = 1;
+        sequenceKnown_ = false;
+    }
     if (!complete)
         resyncNeeded_ = true;
     if (resyncNeeded_ && ResyncLocked())

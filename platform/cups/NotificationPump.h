@@ -109,6 +109,7 @@ private:
 
     int subscriptionId_ = 0;
     int nextSequence_ = 1;
+    bool sequenceKnown_ = true;  // false: the next event may have any number
     std::chrono::steady_clock::time_point renewedAt_;
     std::uint64_t connectionsSeen_ = 0;
     bool resyncNeeded_ = false;
