@@ -1,0 +1,142 @@
+// The monitor's main job, end to end: kestrun-host with libKestrun.so
+// watching two printers of a private CUPS scheduler, real jobs printed with
+// lp, and the records that land in the period logs.
+
+#include "CupsServer.h"
+#include "Files.h"
+#include "PeriodKeys.h"
+#include "Process.h"
+#include "RegValue.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace ostrel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Polls until `condition` holds; PostScript through the filters on two busy
+// cores takes a while, so patience is generous.
+bool Eventually(const std::function<bool()>& condition, std::chrono::seconds patience = 90s)
+{
+    for (auto deadline = std::chrono::steady_clock::now() + patience; std::chrono::steady_clock::now() < deadline;) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return condition();
+}
+
+class RecordingEndToEndTest : public ::testing::Test {
+protected:
+    RecordingEndToEndTest()
+        : cups_({"Laser", "Inkjet"}), app_(folder_ / "app"), hive_(folder_ / "registry" / "HKEY_LOCAL_MACHINE")
+    {
+        fs::create_directory(app_);
+        ReplaceFile(app_ / "settings.xml",
+                    "<log><printers><name>Inkjet</name><ID>2</ID><cost>12</cost><monitored>1</monitored>"
+                    "<name>Laser</name><ID>1</ID><cost>5</cost><monitored>1</monitored></printers></log>");
+        RegValueString("Software\\Ostrel\\AppPath", "", false, hive_).Set(app_.string());
+    }
+
+    std::string Log(const fs::path& tail) const { return ReadFileBytes(app_ / "Logs" / tail).value_or(""); }
+    std::string YearLog() const { return Log("y_" + PeriodKeysAt(std::chrono::system_clock::now()).year + ".xml"); }
+
+    // Prints probes until one is recorded: only then are both monitors
+    // certainly subscribed, and no later job can slip past them.
+    void AwaitMonitoring()
+    {
+        for (int probe = 1; probe <= 20; ++probe) {
+            const std::string title = "probe " + std::to_string(probe);
+            for (const char* printer : {"Laser", "Inkjet"})
+                cups_.Submit({printer, "prober", title, cups_.PdfWithPages(1)});
+            if (Eventually([&] { return Count(YearLog(), title) == 2; }, 15s))
+                return;
+        }
+        FAIL() << "the monitor never recorded a probe job";
+    }
+
+    TempFolder folder_;
+    CupsServer cups_;
+    fs::path app_;
+    DirectoryRegistry hive_;
+};
+
+TEST_F(RecordingEndToEndTest, EveryJobLandsOnceInEachOfItsEighteenFiles)
+{
+    Process host(BuiltProgram("kestrun-host"), {},
+                 {{"OSTREL_REGISTRY_ROOT", (folder_ / "registry").string()}, {"CUPS_SERVER", cups_.Address()}});
+    AwaitMonitoring();
+
+    const std::string hostile = "<a>&'\"../../etc/passwd \x01\x02 caf\xE9";
+    cups_.Submit({"Laser", "alice", "Quarterly report", cups_.PdfWithPages(3)});
+    cups_.Submit({"Inkjet", "bob", "Two copies", cups_.PdfWithPages(3), 2});
+    cups_.Submit({"Laser", "bob", hostile, cups_.PdfWithPages(1)});
+    const std::uint32_t held = cups_.Submit({"Inkjet", "alice", "Changed my mind", cups_.PdfWithPages(2), 1, true});
+    cups_.Cancel(held);
+
+    struct Expected {
+        const char* record;  // the doc, pages, cost, printer and user elements
+        const char* user;
+        const char* printerFolder;
+    };
+    const Expected jobs[] = {
+        {"<doc>Quarterly report</doc><pages>3</pages><cost>15</cost><printer>Laser</printer><user>alice</user>",
+         "alice", "Printer_1"},
+        {"<doc>Two copies</doc><pages>6</pages><cost>72</cost><printer>Inkjet</printer><user>bob</user>", "bob",
+         "Printer_2"},
+        {"<doc>a../../etc/passwd \xEF\xBF\xBD\xEF\xBF\xBD caf\xEF\xBF\xBD</doc><pages>1</pages><cost>5</cost>"
+         "<printer>Laser</printer><user>bob</user>",
+         "bob", "Printer_1"},
+        {"<doc>Changed my mind</doc><pages>0</pages><cost>0</cost><printer>Inkjet</printer><user>alice</user>",
+         "alice", "Printer_2"},
+    };
+    ASSERT_TRUE(Eventually([&] {
+        const std::string log = YearLog();
+        for (const auto& job : jobs)
+            if (Count(log, job.record) == 0)
+                return false;
+        return true;
+    })) << YearLog();
+
+    const PeriodKeys keys = PeriodKeysAt(std::chrono::system_clock::now());
+    const std::vector<std::string> names = {"d_" + keys.day + ".xml",
+                                            "w_" + keys.week + "_" + keys.year + ".xml",
+                                            "m_" + keys.month + "_" + keys.year + ".xml",
+                                            "q_" + keys.quarter + "_" + keys.year + ".xml",
+                                            "s_" + keys.semester + "_" + keys.year + ".xml",
+                                            "y_" + keys.year + ".xml"};
+    for (const auto& job : jobs)
+        for (const std::string& folder : {std::string(), "Users/" + std::string(job.user) + "/",
+                                         "Printers/" + std::string(job.printerFolder) + "/"})
+            for (const auto& name : names)
+                EXPECT_EQ(Count(Log(folder + name), job.record), 1u) << folder + name << ": " << job.record;
+
+    const std::string settings = ReadFileBytes(app_ / "settings.xml").value_or("");
+    for (const char* user : {"alice", "bob", "prober"})
+        EXPECT_EQ(Count(settings, "<username>" + std::string(user) + "</username>"), 1u) << user;
+    for (const auto& entry : fs::recursive_directory_iterator(app_)) {
+        const std::string path = fs::relative(entry.path(), app_).string();
+        EXPECT_TRUE(path.starts_with("Logs") || path.starts_with("settings.xml")) << path;
+    }
+
+    ASSERT_TRUE(host.Signal(SIGTERM));
+    const auto ended = host.Wait(5s);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->exitCode, 0) << ended->err;
+}
+
+}  // namespace
+}  // namespace ostrel::test
