@@ -192,7 +192,7 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
 {
     using Result = ReportResult<std::string>;
     const fs::path base = folder.empty() ? fs::path(".") : folder;
-    ReportResult<xml::Document> document = xml::ParseDocument(bytes, (base / "").string());
+    ReportResult<xml::Document> document = xml::ParseDocument(bytes, xml::FileUri((base / "").string()));
     if (!document)
         return Result::Failure(document.Error());
 
@@ -211,7 +211,7 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
     xsltSecurityPrefs* security = SecurityPrefs();
     ErrorCapture capture;
     std::unique_ptr<xsltStylesheet, StylesheetFree> style(
-        xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(stylesheetFile.c_str())));
+        xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(xml::FileUri(stylesheetFile.string()).c_str())));
     if (!style)
         return Result::Failure("The stylesheet " + stylesheetFile.string() +
                                " cannot be used: " + capture.Text("it is not a valid XSLT stylesheet") + ".");

@@ -2,6 +2,7 @@
 
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
+#include <libxml/uri.h>
 #include <libxml/xmlIO.h>
 #include <libxslt/xslt.h>
 
@@ -16,11 +17,15 @@ struct ParserFree {
     void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
 };
 
-std::string Trimmed(const char* text)
+// A libxml2 message on one line, without its closing line feed.
+std::string OneLine(const char* text)
 {
     std::string message = text ? text : "";
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
+    for (char& c : message)
+        if (c == '\n')
+            c = ' ';
     return message;
 }
 
@@ -52,10 +57,20 @@ ReportResult<Document> ParseDocument(std::string_view bytes, const std::string& 
         const xmlError* error = xmlCtxtGetLastError(context.get());
         std::string message = "The report document cannot be read: it is not well-formed XML";
         if (error && error->message)
-            message += " (line " + std::to_string(error->line) + ": " + Trimmed(error->message) + ")";
+            message += " (line " + std::to_string(error->line) + ": " + OneLine(error->message) + ")";
         return ReportResult<Document>::Failure(message + ".");
     }
     return document;
+}
+
+std::string FileUri(const std::string& path)
+{
+    xmlChar* uri = xmlPathToURI(reinterpret_cast<const xmlChar*>(path.c_str()));
+    if (!uri)
+        return path;
+    std::string text(reinterpret_cast<const char*>(uri));
+    xmlFree(uri);
+    return text;
 }
 
 std::string NodeText(const xmlNode* node)

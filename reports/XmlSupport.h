@@ -32,6 +32,10 @@ inline bool NameIs(const xmlNode* node, const char* name)
     return xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name));
 }
 
+// The URI libxml2 and libxslt take for a file path: blanks and other
+// characters a URI cannot hold escaped.
+std::string FileUri(const std::string& path);
+
 // The text content of a node, or the empty text.
 std::string NodeText(const xmlNode* node);
 
