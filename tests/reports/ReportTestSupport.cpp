@@ -109,6 +109,11 @@ std::map<std::string, Totals> TotalsBy(const std::vector<TestJob>& jobs, bool by
     return totals;
 }
 
+std::string SafeName(const std::string& name)
+{
+    return JobRecorder::SafeName(name);
+}
+
 std::vector<std::string> HtmlTexts(const std::string& html, const std::string& xpath)
 {
     struct DocFree {

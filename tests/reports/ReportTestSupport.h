@@ -74,6 +74,9 @@ std::string Money(std::int64_t cents);
 // monitor records it.
 std::map<std::string, Totals> TotalsBy(const std::vector<TestJob>& jobs, bool byUser);
 
+// A name from a job as the monitor records it.
+std::string SafeName(const std::string& name);
+
 // The text of every node an XPath expression selects in an HTML page,
 // whitespace at both ends trimmed, in document order.
 std::vector<std::string> HtmlTexts(const std::string& html, const std::string& xpath);
