@@ -127,6 +127,13 @@ xsltSecurityPrefs* SecurityPrefs()
     return prefs;
 }
 
+// Output callback of libxml2: appends to the std::string `context`.
+int AppendOutput(void* context, const char* bytes, int length)
+{
+    static_cast<std::string*>(context)->append(bytes, static_cast<size_t>(length));
+    return length;
+}
+
 // The value of pseudo-attribute `name` in the text of a processing
 // instruction (name='value' or name="value").
 std::optional<std::string> PseudoAttribute(std::string_view text, std::string_view name)
@@ -227,12 +234,19 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
         return Result::Failure("The report cannot be rendered through " + stylesheetFile.string() + ": " +
                                capture.Text("the transformation failed") + ".");
 
-    xmlChar* text = nullptr;
-    int size = 0;
-    if (xsltSaveResultToString(&text, &size, html.get(), style.get()) != 0)
+    // The HTML goes straight into the result, reserved for about three times
+    // the document, rather than into a buffer of libxml2's that would then
+    // be copied.
+    std::string result;
+    result.reserve(bytes.size() * 3);
+    xmlOutputBuffer* output = xmlOutputBufferCreateIO(&AppendOutput, nullptr, &result, nullptr);
+    if (!output || xsltSaveResultTo(output, html.get(), style.get()) < 0) {
+        if (output)
+            xmlOutputBufferClose(output);
         return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
-    std::string result = text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(size)) : "";
-    xmlFree(text);
+    }
+    if (xmlOutputBufferClose(output) < 0)
+        return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
     return result;
 }
 
