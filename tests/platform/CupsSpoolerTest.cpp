@@ -260,12 +260,12 @@ TEST_F(CupsSpoolerTest, AQueuedJobIsAnnouncedWithItsUserTitleAndTimeButNoDeletio
     const std::string title = "Budget; rm -rf ~ $(reboot) `id` \"quoted\" 'single' \xC3\xBC\xE2\x82\xAC";
     const std::time_t submittedAfter = std::time(nullptr);
     const std::uint32_t queued =
-        Server().Submit({.printer = "stopped", .user = "alice", .title = title, .file = Server().PdfWithPages(1)});
+        Server().Submit({.printer = "stopped", .user = "o'hara-\xC3\xA9", .title = title, .file = Server().PdfWithPages(1)});
     const std::time_t submittedBefore = std::time(nullptr);
 
     ASSERT_TRUE(follower.Until([&] {
         auto job = follower.live.find(queued);
-        return job != follower.live.end() && job->second.user == "alice" && job->second.submitted.year != 0;
+        return job != follower.live.end() && job->second.user == "o'hara-\xC3\xA9" && job->second.submitted.year != 0;
     }));
     const SpoolerJob job = follower.live.at(queued);
     EXPECT_EQ(job.document, title);
@@ -305,6 +305,7 @@ TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
         {"printed", "laser", 3, 1, Ending::Print, 3, job_status::kPrinted | job_status::kComplete},
         {"two copies", "laser", 3, 2, Ending::Print, 6, job_status::kPrinted | job_status::kComplete},
         {"raw queue", "raw", 3, 1, Ending::Print, 0, job_status::kPrinted | job_status::kComplete},
+        {"through a class", "team", 1, 1, Ending::Print, 1, job_status::kPrinted | job_status::kComplete},
         {"cancelled while queued", "stopped", 3, 1, Ending::CancelQueued, 0, job_status::kDeleted},
         {"held then cancelled", "laser", 3, 1, Ending::HoldThenCancel, 0, job_status::kDeleted},
         {"held then released", "ink", 2, 1, Ending::HoldThenRelease, 2,
