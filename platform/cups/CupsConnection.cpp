@@ -111,7 +111,7 @@ CupsEndpoint CupsEndpoint::FromAddress(std::string_view address)
         const size_t colon = address.rfind(':');
         const size_t bracket = address.rfind(']');
         if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket) &&
-            AllDigits(address.substr(colon + 1))) {
+            AllDigits(address.substr(colon + 1)) && address.size() - colon - 1 <= 5) {
             endpoint.port = std::stoi(std::string(address.substr(colon + 1)));
             host = address.substr(0, colon);
         }
@@ -152,17 +152,28 @@ std::uint32_t SpoolerErrorFor(ipp_status_t status)
 
 CupsConnection::CupsConnection(CupsEndpoint endpoint) : endpoint_(std::move(endpoint)) {}
 
-IppPtr CupsConnection::NewRequest(ipp_op_t op, const std::string& targetUri) const
+namespace {
+
+IppPtr AddressedRequest(ipp_op_t op, const char* target, const std::string& uri, const std::string& user)
 {
     IppPtr request(ippNewRequest(op));
     if (!request)
         return nullptr;
-    const bool jobTarget = targetUri.find("/jobs/") != std::string::npos;
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, jobTarget ? "job-uri" : "printer-uri", nullptr,
-                 targetUri.c_str());
-    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 endpoint_.user.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, target, nullptr, uri.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
     return request;
+}
+
+}  // namespace
+
+IppPtr CupsConnection::NewRequest(ipp_op_t op, const std::string& printerUri) const
+{
+    return AddressedRequest(op, "printer-uri", printerUri, endpoint_.user);
+}
+
+IppPtr CupsConnection::NewJobRequest(ipp_op_t op, std::uint32_t jobId) const
+{
+    return AddressedRequest(op, "job-uri", "ipp://localhost/jobs/" + std::to_string(jobId), endpoint_.user);
 }
 
 std::string CupsConnection::ServerUri() const
@@ -177,11 +188,6 @@ std::string CupsConnection::QueueUri(std::string_view queue, bool isClass) const
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
                      isClass ? "/classes/%s" : "/printers/%s", name.c_str());
     return uri;
-}
-
-std::string CupsConnection::JobUri(std::uint32_t jobId) const
-{
-    return "ipp://localhost/jobs/" + std::to_string(jobId);
 }
 
 http_t* CupsConnection::ConnectedLocked()

@@ -75,12 +75,13 @@ public:
 
     const CupsEndpoint& Endpoint() const { return endpoint_; }
 
-    // A request of `op` addressed to `targetUri` (printer-uri, or job-uri
-    // for job operations) with our requesting-user-name.
-    IppPtr NewRequest(ipp_op_t op, const std::string& targetUri) const;
+    // A request of `op` to the printer, class or server at `printerUri`,
+    // with our requesting-user-name.
+    IppPtr NewRequest(ipp_op_t op, const std::string& printerUri) const;
+    // A request of `op` about one job.
+    IppPtr NewJobRequest(ipp_op_t op, std::uint32_t jobId) const;
     std::string ServerUri() const;
     std::string QueueUri(std::string_view queue, bool isClass = false) const;
-    std::string JobUri(std::uint32_t jobId) const;
 
     // Sends the request and reads the answer; a connection that broke is
     // reopened and the request sent once more.

@@ -135,7 +135,7 @@ std::vector<JobAttributes> ReadJobs(ipp_t* response)
 
 IppReply GetJob(CupsConnection& connection, std::uint32_t jobId)
 {
-    IppPtr request = connection.NewRequest(IPP_OP_GET_JOB_ATTRIBUTES, connection.JobUri(jobId));
+    IppPtr request = connection.NewJobRequest(IPP_OP_GET_JOB_ATTRIBUTES, jobId);
     if (!request)
         return {nullptr, IPP_STATUS_ERROR_INTERNAL};
     AddRequestedJobAttributes(request.get());
