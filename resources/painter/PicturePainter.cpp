@@ -294,8 +294,9 @@ QImage PicturePainter::MainWindow(const PictureSpec& spec) const
     painter.setPen(QPen(look_.line, 1));
     painter.drawLine(QPointF(14, 62.5), QPointF(width - 14, 62.5));
 
-    // The page area: pages lie at 160,80 and paint no face of their own.
-    const QRectF pageArea(160.5, 74.5, width - 167, height - 88);
+    // The page area: pages lie at 160,80, up to 420 by 300, and most paint
+    // no face of their own; a page that does stays within the rounded corners.
+    const QRectF pageArea(157.5, 74.5, width - 160, height - 85);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 14));
     painter.drawRoundedRect(pageArea.translated(0, 1.5), look_.panelRadius, look_.panelRadius);

@@ -1,0 +1,138 @@
+#include "GalleryTemplates.h"
+
+namespace ostrel::gallery {
+
+namespace {
+
+using K = ControlKind;
+using S = ControlStyle;
+constexpr int kNone = kNoControlId;
+
+} // namespace
+
+DialogTemplate MainWindowTemplate()
+{
+    return {102, QSize(390, 247), QStringLiteral("Quillmere"), WindowStyle::None,
+            {{1000, K::Static, QRect(7, 7, 0, 0), QStringLiteral("Quillmere"), S::NoWrap},
+             {1058, K::PushButton, QRect(354, 6, 13, 12), {}, {}},
+             {1046, K::PushButton, QRect(370, 5, 14, 14), {}, {}}}};
+}
+
+DialogTemplate PageBarTemplate()
+{
+    return {134, QSize(96, 182), {}, WindowStyle::Child, {}};
+}
+
+DialogTemplate StatusPageTemplate()
+{
+    return {140, QSize(279, 167), {}, WindowStyle::Child,
+            {{1047, K::PushButton, QRect(38, 24, 66, 16), {}, S::Disabled},
+             {1048, K::PushButton, QRect(147, 24, 67, 16), {}, {}},
+             {kNone, K::GroupBox, QRect(7, 13, 265, 56), {}, {}},
+             {kNone, K::Static, QRect(111, 7, 0, 0), QStringLiteral("Status"), S::NoWrap},
+             {kNone, K::Static, QRect(50, 54, 0, 0), QStringLiteral("Application Status:"), S::NoWrap},
+             {1050, K::Static, QRect(120, 55, 79, 8), QStringLiteral("Monitoring"), {}},
+             {kNone, K::Static, QRect(7, 80, 0, 0), QStringLiteral("Current User:"), S::NoWrap},
+             {1051, K::Static, QRect(54, 80, 125, 8), QStringLiteral("operator"), {}},
+             {kNone, K::Static, QRect(7, 94, 0, 0), QStringLiteral("Default Printer:"), S::NoWrap},
+             {1052, K::Static, QRect(59, 94, 128, 8), QStringLiteral("Laser-3rd-Floor"), {}},
+             {1053, K::PushButton, QRect(38, 115, 67, 16), {}, {}},
+             {1054, K::PushButton, QRect(147, 115, 67, 16), {}, {}}}};
+}
+
+DialogTemplate PrintersPageTemplate()
+{
+    return {130, QSize(286, 163), {}, WindowStyle::Child,
+            {{kNone, K::Static, QRect(7, 2, 0, 0), QStringLiteral("All Printers:"), S::NoWrap},
+             {1009, K::ListBox, QRect(7, 13, 267, 52), {}, S::Sorted},
+             {1011, K::PushButton, QRect(7, 73, 66, 17), {}, {}},
+             {1012, K::PushButton, QRect(76, 73, 66, 18), {}, {}},
+             {1013, K::PushButton, QRect(144, 73, 66, 17), {}, {}},
+             {1014, K::PushButton, QRect(213, 73, 66, 17), {}, {}},
+             {kNone, K::Static, QRect(7, 93, 0, 0), QStringLiteral("Selected Printers:"), S::NoWrap},
+             {1021, K::ListView, QRect(7, 103, 267, 53), {}, {}}}};
+}
+
+DialogTemplate ReportsPageTemplate()
+{
+    return {131, QSize(282, 187), {}, WindowStyle::Child,
+            {{kNone, K::Static, QRect(7, 4, 0, 0), QStringLiteral("Choose a report"), S::NoWrap},
+             {kNone, K::Static, QRect(7, 20, 0, 0), QStringLiteral("Select period:"), S::NoWrap},
+             {1001, K::ComboBox, QRect(70, 18, 120, 80), {}, {}},
+             {kNone, K::GroupBox, QRect(7, 38, 268, 40), QStringLiteral("Printer Reports"), {}},
+             {kNone, K::Static, QRect(14, 54, 0, 0), QStringLiteral("Select printer:"), S::NoWrap},
+             {1002, K::ComboBox, QRect(70, 52, 110, 80), {}, {}},
+             {1003, K::PushButton, QRect(200, 50, 66, 16), {}, {}},
+             {kNone, K::GroupBox, QRect(7, 84, 268, 40), QStringLiteral("User Reports"), {}},
+             {kNone, K::Static, QRect(14, 100, 0, 0), QStringLiteral("Select user:"), S::NoWrap},
+             {1004, K::ComboBox, QRect(70, 98, 110, 80), {}, {}},
+             {1005, K::PushButton, QRect(200, 96, 66, 16), {}, {}},
+             {kNone, K::GroupBox, QRect(7, 130, 268, 40), QStringLiteral("Aggregated User and Printer Reports"), {}},
+             {kNone, K::Static, QRect(14, 146, 0, 0), QStringLiteral("Press for report:"), S::NoWrap},
+             {1057, K::PushButton, QRect(200, 142, 66, 16), {}, {}}}};
+}
+
+DialogTemplate SettingsPageTemplate()
+{
+    return {132, QSize(272, 166), {}, WindowStyle::Child,
+            {{kNone, K::Static, QRect(8, 9, 0, 0), QStringLiteral("Email Reports"), S::NoWrap},
+             {kNone, K::GroupBox, QRect(7, 13, 258, 34), {}, {}},
+             {kNone, K::Static, QRect(30, 27, 0, 0), QStringLiteral("Enable Email Notification"), S::NoWrap},
+             {1023, K::CheckBox, QRect(113, 27, 8, 8), {}, {}},
+             {1024, K::PushButton, QRect(144, 23, 67, 16), {}, {}},
+             {kNone, K::Static, QRect(7, 68, 0, 0), QStringLiteral("Cost Management"), S::NoWrap},
+             {kNone, K::GroupBox, QRect(7, 72, 258, 68), {}, {}},
+             {kNone, K::Static, QRect(30, 87, 0, 0), QStringLiteral("Select a printer"), S::NoWrap},
+             {1002, K::ComboBox, QRect(88, 85, 169, 55), {}, {}},
+             {kNone, K::Static, QRect(30, 107, 0, 0), QStringLiteral("Type its cost"), S::NoWrap},
+             {1044, K::Edit, QRect(88, 104, 48, 14), QStringLiteral("4"), {}},
+             {kNone, K::Static, QRect(139, 108, 0, 0), QStringLiteral("cents per page"), S::NoWrap},
+             {1045, K::PushButton, QRect(190, 103, 66, 16), {}, {}}}};
+}
+
+DialogTemplate MessageBoxTemplate(const QString& text)
+{
+    return {159, QSize(244, 100), QStringLiteral("Quillmere"), WindowStyle::None,
+            {{1056, K::Static, QRect(7, 60, 230, 33), text, {}},
+             {1, K::PushButton, QRect(170, 11, 66, 16), {}, S::DefaultButton}}};
+}
+
+DialogTemplate EmailSettingsTemplate()
+{
+    const auto field = [](int id, int y, const QString& label, ControlStyles styles = S::None) {
+        return std::pair<ControlTemplate, ControlTemplate>{
+            {kNone, K::Static, QRect(16, y + 2, 0, 0), label, S::NoWrap},
+            {id, id == 1037 ? K::ComboBox : K::Edit, QRect(86, y, 92, id == 1037 ? 60 : 12), {}, styles}};
+    };
+    DialogTemplate dialog{139, QSize(193, 267), QStringLiteral("Email Settings"), WindowStyle::None, {}};
+    auto& controls = dialog.controls;
+    controls.push_back({kNone, K::GroupBox, QRect(7, 10, 179, 30), QStringLiteral("Personal Information"), {}});
+    controls.push_back({kNone, K::GroupBox, QRect(7, 46, 179, 106), QStringLiteral("Sender Information"), {}});
+    controls.push_back({kNone, K::GroupBox, QRect(7, 158, 179, 48), QStringLiteral("Server Information"), {}});
+    for (const auto& [label, box] : {field(1027, 22, QStringLiteral("Email Address")),
+                                     field(1036, 58, QStringLiteral("Name")),
+                                     field(1030, 76, QStringLiteral("Email")),
+                                     field(1037, 94, QStringLiteral("Authentication"), S::Editable | S::Sorted),
+                                     field(1032, 112, QStringLiteral("User Name")),
+                                     field(1033, 130, QStringLiteral("Password"), S::Password),
+                                     field(1034, 170, QStringLiteral("Mail Server")),
+                                     field(1035, 188, QStringLiteral("Port"))}) {
+        controls.push_back(label);
+        controls.push_back(box);
+    }
+    controls.push_back({1038, K::PushButton, QRect(24, 220, 66, 16), {}, S::DefaultButton});
+    controls.push_back({2, K::PushButton, QRect(103, 220, 66, 16), {}, {}});
+    controls.push_back({1025, K::PushButton, QRect(24, 242, 66, 16), {}, {}});
+    controls.push_back({1026, K::PushButton, QRect(103, 242, 66, 16), {}, {}});
+    return dialog;
+}
+
+DialogTemplate ViewerTemplate()
+{
+    return {137, QSize(403, 214), QStringLiteral("Skin pictures"), WindowStyle::Caption | WindowStyle::SizingBorder,
+            {{1008, K::Custom, QRect(7, 7, 389, 177), {}, {}},
+             {1, K::PushButton, QRect(240, 191, 66, 16), {}, S::DefaultButton},
+             {2, K::PushButton, QRect(326, 191, 66, 16), {}, {}}}};
+}
+
+} // namespace ostrel::gallery

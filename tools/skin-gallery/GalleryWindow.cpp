@@ -1,0 +1,137 @@
+#include "GalleryWindow.h"
+
+#include "CSkinButton.h"
+#include "DialogBuilder.h"
+#include "GalleryTemplates.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTreeWidget>
+
+namespace ostrel::gallery {
+
+namespace {
+
+struct PageButton {
+    int id;
+    int normal;
+    int pressed;
+    int hover;
+    QPoint origin;
+};
+
+// Normal, pressed, hover; the pressed picture doubles as the disabled one,
+// so the current page's button looks pressed.
+constexpr std::array<PageButton, 4> kPageButtons{{
+    {1110, 143, 142, 144, {15, 3}},
+    {1111, 169, 171, 170, {15, 53}},
+    {1112, 172, 168, 173, {15, 103}},
+    {1113, 145, 147, 146, {15, 153}},
+}};
+
+void Skin(const CSkinDialog& page, int id, int normal, int pressed, int hover = 0)
+{
+    if (CSkinButton* button = page.Button(id))
+        button->SetBitmaps(normal, pressed, hover);
+}
+
+} // namespace
+
+GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate(), parent)
+{
+    SetBackgroundBitmap(151);
+    SetColourRule({std::nullopt, QColor(Qt::black)});
+    ShapeByColourKey();
+    SetDraggable(true);
+    if (auto* caption = qobject_cast<QLabel*>(Control(1000))) {
+        QFont large = caption->font();
+        large.setPixelSize(17);
+        large.setBold(true);
+        caption->setFont(large);
+        caption->adjustSize();
+    }
+    Button(1046)->SetBitmaps(154, 154);
+    Button(1058)->SetBitmaps(166, 166);
+    connect(Button(1046), &QPushButton::clicked, this, &GalleryWindow::CloseRequested);
+    connect(Button(1058), &QPushButton::clicked, this, &GalleryWindow::HelpRequested);
+
+    pageBar_ = new CSkinDialog(PageBarTemplate(), this);
+    pageBar_->move(10, 90);
+    pageBar_->SetBackgroundBitmap(152);
+
+    const std::array<DialogTemplate, 4> templates{StatusPageTemplate(), PrintersPageTemplate(), ReportsPageTemplate(),
+                                                  SettingsPageTemplate()};
+    for (std::size_t index = 0; index < pages_.size(); ++index) {
+        const PageButton& spec = kPageButtons[index];
+        auto* button = new CSkinButton(pageBar_);
+        DialogBuilder::SetId(*button, spec.id);
+        button->setGeometry(QRect(spec.origin, QSize(120, 25)));
+        button->SetBitmaps(spec.normal, spec.pressed, spec.hover, spec.pressed);
+        connect(button, &QPushButton::clicked, this, [this, index] { ShowPage(static_cast<int>(index)); });
+        pageButtons_[index] = button;
+
+        auto* page = new CSkinDialog(templates[index], this);
+        page->SetColourRule(index == 0 ? ColourRule::WhiteFace() : ColourRule::Pages());
+        page->setGeometry(QRect(QPoint(160, 80), QSize(420, index == 0 ? 270 : 300)));
+        pages_[index] = page;
+    }
+
+    CSkinDialog& status = *pages_[0];
+    Skin(status, 1047, 174, 175, 174);
+    Skin(status, 1048, 180, 177, 180);
+    Skin(status, 1053, 183, 184, 183);
+    Skin(status, 1054, 181, 182, 181);
+    // Start and Stop take turns, as the monitoring switch will have them.
+    connect(status.Button(1047), &QPushButton::clicked, this, [&status] {
+        status.Button(1047)->setEnabled(false);
+        status.Button(1048)->setEnabled(true);
+        status.Control(1050)->setProperty("text", QStringLiteral("Monitoring"));
+    });
+    connect(status.Button(1048), &QPushButton::clicked, this, [&status] {
+        status.Button(1048)->setEnabled(false);
+        status.Button(1047)->setEnabled(true);
+        status.Control(1050)->setProperty("text", QStringLiteral("NOT Monitoring"));
+    });
+    status.Button(1047)->setEnabled(false);
+
+    CSkinDialog& printers = *pages_[1];
+    Skin(printers, 1011, 188, 189, 188);
+    Skin(printers, 1012, 192, 193, 192);
+    Skin(printers, 1013, 190, 191, 190);
+    Skin(printers, 1014, 194, 195, 194);
+    if (auto* all = qobject_cast<QListWidget*>(printers.Control(1009)))
+        all->addItems({QStringLiteral("Laser-3rd-Floor"), QStringLiteral("Colour-Plotter"), QStringLiteral("Front-Desk")});
+    if (auto* chosen = qobject_cast<QTreeWidget*>(printers.Control(1021))) {
+        chosen->setHeaderLabels({QStringLiteral("Printer Name"), QStringLiteral("Cost")});
+        chosen->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Laser-3rd-Floor"), QStringLiteral("4")}));
+        chosen->setColumnWidth(0, 2 * (chosen->viewport()->width() - 20) / 3);
+    }
+
+    CSkinDialog& reports = *pages_[2];
+    for (int id : {1003, 1005, 1057})
+        Skin(reports, id, 185, 186, 185);
+    if (auto* period = qobject_cast<QComboBox*>(reports.Control(1001)))
+        period->addItems({QStringLiteral("Today"), QStringLiteral("This week"), QStringLiteral("Last month")});
+
+    CSkinDialog& settings = *pages_[3];
+    Skin(settings, 1024, 197, 196, 197);
+    Skin(settings, 1045, 190, 191, 190);
+    if (auto* printer = qobject_cast<QComboBox*>(settings.Control(1002)))
+        printer->addItem(QStringLiteral("Laser-3rd-Floor"));
+
+    ShowPage(0);
+}
+
+void GalleryWindow::ShowPage(int index)
+{
+    for (std::size_t other = 0; other < pages_.size(); ++other) {
+        pages_[other]->hide();
+        pageButtons_[other]->setEnabled(true);
+    }
+    const auto chosen = static_cast<std::size_t>(index);
+    pages_[chosen]->show();
+    pageButtons_[chosen]->setEnabled(false);
+}
+
+} // namespace ostrel::gallery
