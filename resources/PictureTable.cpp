@@ -73,7 +73,7 @@ PictureKind KindOf(PictureRole role)
 PictureTableParse PictureTable::Parse(const QString& text)
 {
     // Four blank-separated fields, then the caption, which may hold blanks.
-    static const QRegularExpression row(QStringLiteral("^(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(.+)$"));
+    static const QRegularExpression fields(QStringLiteral("^(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)\\s+(.+)$"));
 
     PictureTable table;
     std::set<int> seen;
@@ -86,43 +86,43 @@ PictureTableParse PictureTable::Parse(const QString& text)
             return PictureTableParse{std::nullopt, QStringLiteral("line %1: %2").arg(index + 1).arg(what)};
         };
 
-        const auto match = row.match(line);
+        const auto match = fields.match(line);
         if (!match.hasMatch())
             return fail(QStringLiteral("expected number, size, role, variant and caption"));
 
-        PictureSpec spec;
+        PictureRow entry;
         bool isNumber = false;
-        spec.number = match.captured(1).toInt(&isNumber);
-        if (!isNumber || spec.number <= 0)
+        entry.number = match.captured(1).toInt(&isNumber);
+        if (!isNumber || entry.number <= 0)
             return fail(QStringLiteral("bad number \"%1\"").arg(match.captured(1)));
-        if (!seen.insert(spec.number).second)
-            return fail(QStringLiteral("number %1 given twice").arg(spec.number));
+        if (!seen.insert(entry.number).second)
+            return fail(QStringLiteral("number %1 given twice").arg(entry.number));
 
         const auto size = ParseSize(match.captured(2));
         if (!size)
             return fail(QStringLiteral("bad size \"%1\"").arg(match.captured(2)));
-        spec.size = *size;
+        entry.size = *size;
 
         const auto role = RoleFromName(match.captured(3));
         if (!role)
             return fail(QStringLiteral("unknown role \"%1\"").arg(match.captured(3)));
-        spec.role = *role;
+        entry.role = *role;
 
         if (match.captured(4) != QLatin1String("-"))
-            spec.variant = match.captured(4);
+            entry.variant = match.captured(4);
         const QString caption = match.captured(5).trimmed();
         if (caption != QLatin1String("-"))
-            spec.captionLines = caption.split(QLatin1Char('|'));
+            entry.captionLines = caption.split(QLatin1Char('|'));
 
-        table.pictures_.push_back(std::move(spec));
+        table.pictures_.push_back(std::move(entry));
     }
     return PictureTableParse{std::move(table), {}};
 }
 
-const PictureSpec* PictureTable::Find(int number) const
+const PictureRow* PictureTable::Find(int number) const
 {
     const auto it = std::find_if(pictures_.begin(), pictures_.end(),
-                                 [number](const PictureSpec& spec) { return spec.number == number; });
+                                 [number](const PictureRow& entry) { return entry.number == number; });
     return it == pictures_.end() ? nullptr : &*it;
 }
 

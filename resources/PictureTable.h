@@ -29,7 +29,7 @@ enum class PictureRole {
 enum class PictureKind { Bitmap, Icon, Cursor };
 
 // One row of the picture table.
-struct PictureSpec {
+struct PictureRow {
     int number = 0;
     QSize size;
     PictureRole role = PictureRole::ButtonNormal;
@@ -50,11 +50,11 @@ public:
     // positive, or a number given twice.
     static PictureTableParse Parse(const QString& text);
 
-    const std::vector<PictureSpec>& Pictures() const { return pictures_; }
-    const PictureSpec* Find(int number) const;
+    const std::vector<PictureRow>& Pictures() const { return pictures_; }
+    const PictureRow* Find(int number) const;
 
 private:
-    std::vector<PictureSpec> pictures_;
+    std::vector<PictureRow> pictures_;
 };
 
 struct PictureTableParse {

@@ -105,43 +105,43 @@ struct Tone {
 
 } // namespace
 
-PaintedPicture PicturePainter::Paint(const PictureSpec& spec) const
+PaintedPicture PicturePainter::Paint(const PictureRow& row) const
 {
-    switch (spec.role) {
+    switch (row.role) {
     case PictureRole::ButtonNormal:
-        return {{Button(spec, false)}};
+        return {{Button(row, false)}};
     case PictureRole::ButtonPressed:
-        return {{Button(spec, true)}};
+        return {{Button(row, true)}};
     case PictureRole::PageNormal:
     case PictureRole::PagePressed:
     case PictureRole::PageHover:
-        return {{PageButton(spec)}};
+        return {{PageButton(row)}};
     case PictureRole::TitleButton:
-        return {{TitleButton(spec)}};
+        return {{TitleButton(row)}};
     case PictureRole::MainWindow:
-        return {{MainWindow(spec)}};
+        return {{MainWindow(row)}};
     case PictureRole::PageBar:
-        return {{PageBar(spec)}};
+        return {{PageBar(row)}};
     case PictureRole::MessageBox:
-        return {{MessageBox(spec)}};
+        return {{MessageBox(row)}};
     case PictureRole::Dialog:
-        return {{Dialog(spec)}};
+        return {{Dialog(row)}};
     case PictureRole::Cursor:
-        return {{Cursor(spec)}};
+        return {{Cursor(row)}};
     case PictureRole::Icon: {
         PaintedPicture picture;
-        for (int size : IconSizesUpTo(std::min(spec.size.width(), spec.size.height())))
-            picture.images.push_back(Icon(spec, size));
+        for (int size : IconSizesUpTo(std::min(row.size.width(), row.size.height())))
+            picture.images.push_back(Icon(row, size));
         return picture;
     }
     }
     return {};
 }
 
-QImage PicturePainter::Button(const PictureSpec& spec, bool pressed) const
+QImage PicturePainter::Button(const PictureRow& row, bool pressed) const
 {
     Tone tone;
-    const QString& variant = spec.variant;
+    const QString& variant = row.variant;
     if (variant == QLatin1String("neutral")) {
         tone = {look_.neutralTop, look_.neutralBottom, look_.neutralEdge, look_.ink, false};
         if (pressed)
@@ -160,14 +160,14 @@ QImage PicturePainter::Button(const PictureSpec& spec, bool pressed) const
                        : Tone{base.lighter(112), base, deep, Qt::white, true};
     }
 
-    QImage image = Blank(spec.size);
+    QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
     // The body sits one pixel lower when pressed and loses its shadow.
-    const qreal art = std::min(look_.buttonArtHeight, spec.size.height());
-    const qreal width = spec.size.width();
+    const qreal art = std::min(look_.buttonArtHeight, row.size.height());
+    const qreal width = row.size.width();
     const qreal radius = look_.buttonRadius;
     const qreal drop = pressed ? 1.0 : 0.0;
     const QRectF body(0.5, 0.5 + drop, width - 1, art - 2);
@@ -192,30 +192,30 @@ QImage PicturePainter::Button(const PictureSpec& spec, bool pressed) const
         painter.drawLine(QPointF(radius, body.top() + 1), QPointF(width - radius, body.top() + 1));
     }
 
-    const QFont font = look_.CaptionFont(spec.captionLines.size() > 1 ? 10 : 12);
+    const QFont font = look_.CaptionFont(row.captionLines.size() > 1 ? 10 : 12);
     if (tone.filled)
-        DrawLines(painter, body.translated(0, 1), spec.captionLines, font, QColor(0, 0, 0, 60));
-    DrawLines(painter, body, spec.captionLines, font, tone.text);
+        DrawLines(painter, body.translated(0, 1), row.captionLines, font, QColor(0, 0, 0, 60));
+    DrawLines(painter, body, row.captionLines, font, tone.text);
     return image;
 }
 
-QImage PicturePainter::PageButton(const PictureSpec& spec) const
+QImage PicturePainter::PageButton(const PictureRow& row) const
 {
-    QImage image = Blank(spec.size);
+    QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
-    const QRectF frame(0.5, 0.5, spec.size.width() - 1, spec.size.height() - 1);
+    const QRectF frame(0.5, 0.5, row.size.width() - 1, row.size.height() - 1);
     QColor glyph = look_.muted;
     QColor text = look_.ink;
-    if (spec.role == PictureRole::PageHover) {
+    if (row.role == PictureRole::PageHover) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(look_.hoverTint);
         painter.drawRoundedRect(frame, 6, 6);
         glyph = look_.accent;
         text = look_.accentDeep;
-    } else if (spec.role == PictureRole::PagePressed) {
+    } else if (row.role == PictureRole::PagePressed) {
         QLinearGradient fill(frame.topLeft(), frame.bottomLeft());
         fill.setColorAt(0, look_.accent.lighter(108));
         fill.setColorAt(1, look_.accent);
@@ -226,52 +226,52 @@ QImage PicturePainter::PageButton(const PictureSpec& spec) const
         text = Qt::white;
         // A chevron marks the page on show.
         painter.setPen(QPen(WithAlpha(Qt::white, 200), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const qreal x = spec.size.width() - 14;
-        const qreal y = spec.size.height() / 2.0;
+        const qreal x = row.size.width() - 14;
+        const qreal y = row.size.height() / 2.0;
         painter.drawPolyline(QList<QPointF>{{x, y - 4}, {x + 4, y}, {x, y + 4}});
     }
 
-    const qreal glyphTop = (spec.size.height() - 16) / 2.0;
-    DrawGlyph(painter, spec.variant, QRectF(11, glyphTop, 16, 16), glyph);
+    const qreal glyphTop = (row.size.height() - 16) / 2.0;
+    DrawGlyph(painter, row.variant, QRectF(11, glyphTop, 16, 16), glyph);
 
     painter.setFont(look_.CaptionFont(12, QFont::DemiBold));
     painter.setPen(text);
-    painter.drawText(QRectF(35, 0, spec.size.width() - 50, spec.size.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     spec.captionLines.join(QLatin1Char(' ')));
+    painter.drawText(QRectF(35, 0, row.size.width() - 50, row.size.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     row.captionLines.join(QLatin1Char(' ')));
     return image;
 }
 
-QImage PicturePainter::TitleButton(const PictureSpec& spec) const
+QImage PicturePainter::TitleButton(const PictureRow& row) const
 {
-    QImage image = Blank(spec.size);
+    QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
     // A round plate as wide as the picture, at its top.
-    const qreal side = std::min(spec.size.width(), spec.size.height());
+    const qreal side = std::min(row.size.width(), row.size.height());
     const QRectF plate(0.5, 0.5, side - 1, side - 1);
     painter.setPen(QPen(look_.line, 1));
     painter.setBrush(look_.sidebar);
     painter.drawEllipse(plate);
 
-    if (spec.variant == QLatin1String("help")) {
+    if (row.variant == QLatin1String("help")) {
         painter.setFont(look_.CaptionFont(13));
         painter.setPen(look_.muted);
         painter.drawText(plate, Qt::AlignCenter, QStringLiteral("?"));
     } else {
         const qreal glyph = side * 0.75;
-        DrawGlyph(painter, spec.variant, QRectF(plate.center().x() - glyph / 2, plate.center().y() - glyph / 2, glyph, glyph),
+        DrawGlyph(painter, row.variant, QRectF(plate.center().x() - glyph / 2, plate.center().y() - glyph / 2, glyph, glyph),
                   look_.muted);
     }
     return image;
 }
 
-QImage PicturePainter::MainWindow(const PictureSpec& spec) const
+QImage PicturePainter::MainWindow(const PictureRow& row) const
 {
-    const qreal width = spec.size.width();
-    const qreal height = spec.size.height();
-    QImage image = Blank(spec.size);
+    const qreal width = row.size.width();
+    const qreal height = row.size.height();
+    QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -312,11 +312,11 @@ QImage PicturePainter::MainWindow(const PictureSpec& spec) const
     return KeyOut(image);
 }
 
-QImage PicturePainter::PageBar(const PictureSpec& spec) const
+QImage PicturePainter::PageBar(const PictureRow& row) const
 {
-    const qreal width = spec.size.width();
-    const qreal height = spec.size.height();
-    QImage image(spec.size, QImage::Format_ARGB32_Premultiplied);
+    const qreal width = row.size.width();
+    const qreal height = row.size.height();
+    QImage image(row.size, QImage::Format_ARGB32_Premultiplied);
     // Corners show the main window's face, on which the bar lies.
     image.fill(look_.card);
     QPainter painter(&image);
@@ -334,11 +334,11 @@ QImage PicturePainter::PageBar(const PictureSpec& spec) const
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage PicturePainter::MessageBox(const PictureSpec& spec) const
+QImage PicturePainter::MessageBox(const PictureRow& row) const
 {
-    const qreal width = spec.size.width();
-    const qreal height = spec.size.height();
-    QImage image(spec.size, QImage::Format_ARGB32_Premultiplied);
+    const qreal width = row.size.width();
+    const qreal height = row.size.height();
+    QImage image(row.size, QImage::Format_ARGB32_Premultiplied);
     image.fill(look_.panel);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -361,7 +361,7 @@ QImage PicturePainter::MessageBox(const PictureSpec& spec) const
     painter.setFont(look_.CaptionFont(14));
     painter.setPen(look_.ink);
     painter.drawText(QRectF(50, badge.top(), width - 60, badge.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     spec.captionLines.join(QLatin1Char(' ')));
+                     row.captionLines.join(QLatin1Char(' ')));
 
     painter.setPen(QPen(look_.line, 1));
     painter.drawLine(QPointF(14, 54.5), QPointF(width - 14, 54.5));
@@ -373,11 +373,11 @@ QImage PicturePainter::MessageBox(const PictureSpec& spec) const
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage PicturePainter::Dialog(const PictureSpec& spec) const
+QImage PicturePainter::Dialog(const PictureRow& row) const
 {
-    const qreal width = spec.size.width();
-    const qreal height = spec.size.height();
-    QImage image = Blank(spec.size);
+    const qreal width = row.size.width();
+    const qreal height = row.size.height();
+    QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -398,9 +398,9 @@ QImage PicturePainter::Dialog(const PictureSpec& spec) const
     return KeyOut(image);
 }
 
-QImage PicturePainter::Icon(const PictureSpec& spec, int size) const
+QImage PicturePainter::Icon(const PictureRow& row, int size) const
 {
-    const bool monitoring = spec.variant == QLatin1String("monitoring");
+    const bool monitoring = row.variant == QLatin1String("monitoring");
     const qreal s = size;
     const qreal stroke = std::max(1.0, s * 0.045);
     const QColor body = monitoring ? look_.ink : look_.idle;
@@ -444,12 +444,12 @@ QImage PicturePainter::Icon(const PictureSpec& spec, int size) const
     return image;
 }
 
-QImage PicturePainter::Cursor(const PictureSpec& spec) const
+QImage PicturePainter::Cursor(const PictureRow& row) const
 {
-    QImage image = Blank(spec.size);
+    QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(spec.size.width() / 32.0, spec.size.height() / 32.0);
+    painter.scale(row.size.width() / 32.0, row.size.height() / 32.0);
 
     // A hand pointing up; the tip of the index finger is the hot spot.
     QPainterPath hand;
@@ -474,7 +474,7 @@ QImage PicturePainter::Cursor(const PictureSpec& spec) const
     painter.drawLine(QPointF(22.8, 16), QPointF(22.8, 20.5));
     painter.end();
 
-    image.setText(QLatin1String(kHotSpotKey), QStringLiteral("%1,%2").arg(qRound(12.0 * spec.size.width() / 32.0)).arg(1));
+    image.setText(QLatin1String(kHotSpotKey), QStringLiteral("%1,%2").arg(qRound(12.0 * row.size.width() / 32.0)).arg(1));
     return image;
 }
 

@@ -21,18 +21,18 @@ class PicturePainter {
 public:
     explicit PicturePainter(SkinLook look) : look_(std::move(look)) {}
 
-    PaintedPicture Paint(const PictureSpec& spec) const;
+    PaintedPicture Paint(const PictureRow& row) const;
 
 private:
-    QImage Button(const PictureSpec& spec, bool pressed) const;
-    QImage PageButton(const PictureSpec& spec) const;
-    QImage TitleButton(const PictureSpec& spec) const;
-    QImage MainWindow(const PictureSpec& spec) const;
-    QImage PageBar(const PictureSpec& spec) const;
-    QImage MessageBox(const PictureSpec& spec) const;
-    QImage Dialog(const PictureSpec& spec) const;
-    QImage Icon(const PictureSpec& spec, int size) const;
-    QImage Cursor(const PictureSpec& spec) const;
+    QImage Button(const PictureRow& row, bool pressed) const;
+    QImage PageButton(const PictureRow& row) const;
+    QImage TitleButton(const PictureRow& row) const;
+    QImage MainWindow(const PictureRow& row) const;
+    QImage PageBar(const PictureRow& row) const;
+    QImage MessageBox(const PictureRow& row) const;
+    QImage Dialog(const PictureRow& row) const;
+    QImage Icon(const PictureRow& row, int size) const;
+    QImage Cursor(const PictureRow& row) const;
 
     // Turns a picture drawn on transparency into a shaped background: every
     // pixel less than half covered becomes exactly the colour key, every

@@ -56,23 +56,23 @@ int main(int argc, char** argv)
         return true;
     };
 
-    for (const ostrel::PictureSpec& spec : parsed.table->Pictures()) {
-        const ostrel::PaintedPicture picture = painter.Paint(spec);
+    for (const ostrel::PictureRow& row : parsed.table->Pictures()) {
+        const ostrel::PaintedPicture picture = painter.Paint(row);
         bool saved = !picture.images.empty();
-        switch (ostrel::KindOf(spec.role)) {
+        switch (ostrel::KindOf(row.role)) {
         case ostrel::PictureKind::Bitmap:
-            saved = saved && save(picture.images.front(), ostrel::BitmapResourcePath(spec.number));
+            saved = saved && save(picture.images.front(), ostrel::BitmapResourcePath(row.number));
             break;
         case ostrel::PictureKind::Cursor:
-            saved = saved && save(picture.images.front(), ostrel::CursorResourcePath(spec.number));
+            saved = saved && save(picture.images.front(), ostrel::CursorResourcePath(row.number));
             break;
         case ostrel::PictureKind::Icon:
             for (const QImage& image : picture.images)
-                saved = saved && save(image, ostrel::IconResourcePath(spec.number, image.width()));
+                saved = saved && save(image, ostrel::IconResourcePath(row.number, image.width()));
             break;
         }
         if (!saved)
-            return Fail(QStringLiteral("cannot write picture %1").arg(spec.number));
+            return Fail(QStringLiteral("cannot write picture %1").arg(row.number));
     }
 
     // The table travels with the pictures, so programs can list them.

@@ -87,12 +87,12 @@ void SkinPicturesTest::tableParses()
     const auto parsed = PictureTable::Parse(text);
     QVERIFY2(parsed.table.has_value(), qPrintable(parsed.error));
     QCOMPARE(static_cast<int>(parsed.table->Pictures().size()), count);
-    const PictureSpec* spec = parsed.table->Find(number);
-    QVERIFY(spec);
-    QCOMPARE(spec->size, size);
-    QCOMPARE(RoleName(spec->role), role);
-    QCOMPARE(spec->variant, variant);
-    QCOMPARE(spec->captionLines, caption);
+    const PictureRow* row = parsed.table->Find(number);
+    QVERIFY(row);
+    QCOMPARE(row->size, size);
+    QCOMPARE(RoleName(row->role), role);
+    QCOMPARE(row->variant, variant);
+    QCOMPARE(row->captionLines, caption);
 }
 
 void SkinPicturesTest::tableRejects_data()
@@ -137,32 +137,32 @@ void SkinPicturesTest::everyNamedNumberIsInTheTable()
     QFETCH(int, number);
     QFETCH(int, kind);
     static const PictureTable table = EmbeddedTable();
-    const PictureSpec* spec = table.Find(number);
-    QVERIFY(spec);
-    QCOMPARE(static_cast<int>(KindOf(spec->role)), kind);
+    const PictureRow* row = table.Find(number);
+    QVERIFY(row);
+    QCOMPARE(static_cast<int>(KindOf(row->role)), kind);
 }
 
 void SkinPicturesTest::everyPictureIsEmbeddedAtItsSize()
 {
     const PictureTable table = EmbeddedTable();
-    for (const PictureSpec& spec : table.Pictures()) {
-        const QByteArray which = QByteArray::number(spec.number);
-        switch (KindOf(spec.role)) {
+    for (const PictureRow& row : table.Pictures()) {
+        const QByteArray which = QByteArray::number(row.number);
+        switch (KindOf(row.role)) {
         case PictureKind::Bitmap:
-            QVERIFY2(SkinResources::Bitmap(spec.number).size() == spec.size, which);
+            QVERIFY2(SkinResources::Bitmap(row.number).size() == row.size, which);
             break;
         case PictureKind::Cursor: {
-            const auto cursor = SkinResources::Cursor(spec.number);
-            QVERIFY2(cursor && cursor->pixmap().size() == spec.size, which);
+            const auto cursor = SkinResources::Cursor(row.number);
+            QVERIFY2(cursor && cursor->pixmap().size() == row.size, which);
             break;
         }
         case PictureKind::Icon: {
-            const QIcon icon = SkinResources::Icon(spec.number);
+            const QIcon icon = SkinResources::Icon(row.number);
             QVERIFY2(!icon.isNull(), which);
             const QList<QSize> sizes = icon.availableSizes();
-            for (int side : IconSizesUpTo(spec.size.width()))
+            for (int side : IconSizesUpTo(row.size.width()))
                 QVERIFY2(sizes.contains(QSize(side, side)), which + " at " + QByteArray::number(side));
-            QVERIFY2(sizes.contains(spec.size), which);
+            QVERIFY2(sizes.contains(row.size), which);
             break;
         }
         }
@@ -213,9 +213,9 @@ void SkinPicturesTest::shapedBackgroundsHaveAnExactKeyBorder_data()
 {
     QTest::addColumn<int>("number");
     const PictureTable table = EmbeddedTable();
-    for (const PictureSpec& spec : table.Pictures()) {
-        if (spec.variant == QLatin1String(kShapedVariant))
-            QTest::addRow("%d", spec.number) << spec.number;
+    for (const PictureRow& row : table.Pictures()) {
+        if (row.variant == QLatin1String(kShapedVariant))
+            QTest::addRow("%d", row.number) << row.number;
     }
 }
 
@@ -253,13 +253,13 @@ void SkinPicturesTest::shapedBackgroundsHaveAnExactKeyBorder()
 void SkinPicturesTest::otherPicturesNeverUseTheKey()
 {
     const PictureTable table = EmbeddedTable();
-    for (const PictureSpec& spec : table.Pictures()) {
-        if (KindOf(spec.role) != PictureKind::Bitmap || spec.variant == QLatin1String(kShapedVariant))
+    for (const PictureRow& row : table.Pictures()) {
+        if (KindOf(row.role) != PictureKind::Bitmap || row.variant == QLatin1String(kShapedVariant))
             continue;
-        const QImage image = Opaque(SkinResources::Bitmap(spec.number));
+        const QImage image = Opaque(SkinResources::Bitmap(row.number));
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x)
-                QVERIFY2(image.pixel(x, y) != ColourKey::kRgb, qPrintable(QString::number(spec.number)));
+                QVERIFY2(image.pixel(x, y) != ColourKey::kRgb, qPrintable(QString::number(row.number)));
         }
     }
 }
@@ -268,12 +268,12 @@ void SkinPicturesTest::pressedPicturesDifferFromNormalOnes()
 {
     const PictureTable table = EmbeddedTable();
     int pairs = 0;
-    for (const PictureSpec& pressed : table.Pictures()) {
+    for (const PictureRow& pressed : table.Pictures()) {
         if (pressed.role != PictureRole::ButtonPressed && pressed.role != PictureRole::PagePressed)
             continue;
         const PictureRole normalRole = pressed.role == PictureRole::ButtonPressed ? PictureRole::ButtonNormal
                                                                                   : PictureRole::PageNormal;
-        for (const PictureSpec& normal : table.Pictures()) {
+        for (const PictureRow& normal : table.Pictures()) {
             if (normal.role != normalRole || normal.captionLines != pressed.captionLines || normal.variant != pressed.variant)
                 continue;
             ++pairs;
@@ -302,23 +302,23 @@ void SkinPicturesTest::embeddedPicturesAreWhatThePainterDraws()
     // from nothing else.
     const PicturePainter painter{SkinLook{}};
     const PictureTable table = EmbeddedTable();
-    for (const PictureSpec& spec : table.Pictures()) {
-        const PaintedPicture painted = painter.Paint(spec);
+    for (const PictureRow& row : table.Pictures()) {
+        const PaintedPicture painted = painter.Paint(row);
         QVERIFY(!painted.images.empty());
         const QImage fresh = painted.images.front().convertToFormat(QImage::Format_ARGB32);
         QImage embedded;
-        switch (KindOf(spec.role)) {
+        switch (KindOf(row.role)) {
         case PictureKind::Bitmap:
-            embedded = Opaque(SkinResources::Bitmap(spec.number));
+            embedded = Opaque(SkinResources::Bitmap(row.number));
             break;
         case PictureKind::Cursor:
-            embedded = Opaque(SkinResources::Cursor(spec.number)->pixmap());
+            embedded = Opaque(SkinResources::Cursor(row.number)->pixmap());
             break;
         case PictureKind::Icon:
-            embedded = Opaque(SkinResources::Icon(spec.number).pixmap(fresh.size()));
+            embedded = Opaque(SkinResources::Icon(row.number).pixmap(fresh.size()));
             break;
         }
-        QVERIFY2(fresh == embedded, qPrintable(QString::number(spec.number)));
+        QVERIFY2(fresh == embedded, qPrintable(QString::number(row.number)));
     }
 }
 

@@ -63,11 +63,11 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
     const std::array<DialogTemplate, 4> templates{StatusPageTemplate(), PrintersPageTemplate(), ReportsPageTemplate(),
                                                   SettingsPageTemplate()};
     for (std::size_t index = 0; index < pages_.size(); ++index) {
-        const PageButton& spec = kPageButtons[index];
+        const PageButton& entry = kPageButtons[index];
         auto* button = new CSkinButton(pageBar_);
-        DialogBuilder::SetId(*button, spec.id);
-        button->setGeometry(QRect(spec.origin, QSize(120, 25)));
-        button->SetBitmaps(spec.normal, spec.pressed, spec.hover, spec.pressed);
+        DialogBuilder::SetId(*button, entry.id);
+        button->setGeometry(QRect(entry.origin, QSize(120, 25)));
+        button->SetBitmaps(entry.normal, entry.pressed, entry.hover, entry.pressed);
         connect(button, &QPushButton::clicked, this, [this, index] { ShowPage(static_cast<int>(index)); });
         pageButtons_[index] = button;
 

@@ -32,23 +32,23 @@ QString PictureCatalogue()
     if (!parsed.table)
         return QStringLiteral("<p>The picture table does not read: %1</p>").arg(parsed.error.toHtmlEscaped());
     QString html = QStringLiteral("<h3>The skin's pictures</h3>");
-    for (const PictureSpec& spec : parsed.table->Pictures()) {
+    for (const PictureRow& row : parsed.table->Pictures()) {
         QString source;
-        switch (KindOf(spec.role)) {
+        switch (KindOf(row.role)) {
         case PictureKind::Bitmap:
-            source = BitmapResourcePath(spec.number);
+            source = BitmapResourcePath(row.number);
             break;
         case PictureKind::Icon:
-            source = IconResourcePath(spec.number, 32);
+            source = IconResourcePath(row.number, 32);
             break;
         case PictureKind::Cursor:
-            source = CursorResourcePath(spec.number);
+            source = CursorResourcePath(row.number);
             break;
         }
         html += QStringLiteral("<p><b>%1</b> &nbsp; %3 %4 &nbsp; <i>%5</i><br><img src='%2'></p>")
-                    .arg(spec.number)
-                    .arg(source, RoleName(spec.role), spec.variant.toHtmlEscaped(),
-                         spec.captionLines.join(QLatin1Char(' ')).toHtmlEscaped());
+                    .arg(row.number)
+                    .arg(source, RoleName(row.role), row.variant.toHtmlEscaped(),
+                         row.captionLines.join(QLatin1Char(' ')).toHtmlEscaped());
     }
     return html;
 }
