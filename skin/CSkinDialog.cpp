@@ -23,12 +23,9 @@ bool CSkinDialog::SetBackgroundBitmap(int number)
     background_ = SkinResources::Bitmap(number);
     bitmapWidth_ = background_.width();
     bitmapHeight_ = background_.height();
-    bool result = true;
-    if (!background_.isNull() && (bitmapWidth_ <= 0 || bitmapHeight_ <= 0)) {
-        background_ = QPixmap();
-        bitmapWidth_ = bitmapHeight_ = 0;
-        result = false;
-    }
+    // A bitmap that is there but unreadable is a failure; one that is not
+    // there leaves the desktop's face.
+    const bool result = !background_.isNull() || !SkinResources::HasBitmap(number);
     UpdateShape();
     update();
     return result;

@@ -25,7 +25,7 @@ public:
     // Shows the bitmap with this resource number as the background and
     // repaints. A number with no bitmap leaves the dialog without one, on
     // the desktop's face; that still counts as success. Fails only when the
-    // bitmap exists but has no size, and then holds no bitmap either.
+    // bitmap exists but cannot be read, and then holds no bitmap either.
     bool SetBackgroundBitmap(int number);
     bool HasBackground() const { return !background_.isNull(); }
     const QPixmap& Background() const { return background_; }

@@ -34,6 +34,12 @@ QPixmap SkinResources::Bitmap(int number)
     return bitmap;
 }
 
+bool SkinResources::HasBitmap(int number)
+{
+    EnsurePictures();
+    return QFile::exists(BitmapResourcePath(number));
+}
+
 QIcon SkinResources::Icon(int number)
 {
     EnsurePictures();

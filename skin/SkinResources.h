@@ -13,8 +13,11 @@ namespace ostrel {
 // the program. Only for the thread that owns the widgets.
 class SkinResources {
 public:
-    // The bitmap with this number, unscaled; a null pixmap when there is none.
+    // The bitmap with this number, unscaled; a null pixmap when there is
+    // none or when it cannot be read.
     static QPixmap Bitmap(int number);
+    // Whether the program holds a bitmap with this number, readable or not.
+    static bool HasBitmap(int number);
     // Every size drawn of the icon; a null icon when there is none.
     static QIcon Icon(int number);
     // The cursor with its hot spot; nothing when there is none.

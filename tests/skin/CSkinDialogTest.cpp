@@ -91,6 +91,7 @@ private slots:
     void backgroundIsPaintedUnscaledFromTheTopLeft_data();
     void backgroundIsPaintedUnscaledFromTheTopLeft();
     void missingBitmapLeavesAWorkingDialog();
+    void unreadableBitmapFails();
     void newBackgroundReplacesTheOldAndRepaints();
     void resizeRepaintsTheWholeBackground();
 
@@ -153,6 +154,17 @@ void CSkinDialogTest::missingBitmapLeavesAWorkingDialog()
     QTest::mouseClick(ok, Qt::LeftButton);
     QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
     QVERIFY(!dialog.isVisible());
+}
+
+void CSkinDialogTest::unreadableBitmapFails()
+{
+    CSkinDialog dialog(Plain(QSize(244, 100)));
+    QVERIFY(dialog.SetBackgroundBitmap(210));
+    QVERIFY(SkinResources::HasBitmap(9990));
+    QVERIFY(!dialog.SetBackgroundBitmap(9990));
+    QVERIFY(!dialog.HasBackground());
+    QCOMPARE(dialog.BitmapWidth(), 0);
+    QVERIFY(!SkinResources::HasBitmap(9999));
 }
 
 void CSkinDialogTest::newBackgroundReplacesTheOldAndRepaints()
