@@ -23,13 +23,27 @@ using test::CupsServer;
 constexpr std::chrono::milliseconds kPatience = 90s;
 constexpr std::uint32_t kDeleted = printer_change::kDeleteJob;
 
+const std::vector<std::string>& BulkPrinters()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> made;
+        for (int i = 0; i < 200; ++i)
+            made.push_back("many" + std::to_string(i));
+        return made;
+    }();
+    return names;
+}
+
 // One scheduler for the program: PostScript queues laser and ink whose
-// filters count pages, a raw queue, and a disabled raw queue "stopped".
+// filters count pages, a raw queue, a disabled raw queue "stopped", and two
+// hundred raw queues many0...
 CupsServer& Server()
 {
     static std::unique_ptr<CupsServer> server = [] {
-        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"});
-        started->AddRawPrinters({"raw", "stopped"});
+        std::vector<std::string> raw{"raw", "stopped"};
+        for (const std::string& name : BulkPrinters())
+            raw.push_back(name);
+        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"}, raw);
         started->Disable("stopped");
         started->UseInThisProcess();
         return started;
@@ -216,17 +230,15 @@ TEST_F(PrinterWatcherCupsTest, ARestartedSchedulerStillReportsTheNextJob)
 
 TEST_F(PrinterWatcherCupsTest, TwoHundredWatchedPrintersEachSeeTheirJob)
 {
-    std::vector<std::string> names;
-    for (int i = 0; i < 200; ++i)
-        names.push_back("many" + std::to_string(i));
-    Server().AddRawPrinters(names);
+    const std::vector<std::string>& names = BulkPrinters();
     std::vector<std::unique_ptr<PrinterWatcher>> watchers;
     for (const std::string& name : names)
         watchers.push_back(Watch(name));
     const auto file = Server().PdfWithPages(1);
-    std::vector<std::uint32_t> ids;
+    std::vector<CupsServer::Job> jobs;
     for (const std::string& name : names)
-        ids.push_back(Server().Submit({.printer = name, .user = "u" + name, .title = "t" + name, .file = file}));
+        jobs.push_back({.printer = name, .user = "u" + name, .title = "t" + name, .file = file});
+    const std::vector<std::uint32_t> ids = Server().SubmitAll(jobs);
 
     const int connections = Server().ConnectionsFromThisProcess();
     for (size_t i = 0; i < names.size(); ++i) {

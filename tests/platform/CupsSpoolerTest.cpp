@@ -26,16 +26,30 @@ using test::CupsServer;
 // while, and nothing here waits longer than its event needs.
 constexpr std::chrono::milliseconds kPatience = 90s;
 
+const std::vector<std::string>& BulkPrinters()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> made;
+        for (int i = 0; i < 200; ++i)
+            made.push_back("bulk" + std::to_string(i));
+        return made;
+    }();
+    return names;
+}
+
 // One scheduler for the whole program, with:
 //   laser, ink   PostScript queues whose filters count pages
 //   raw          a raw queue: no filters, no pages
 //   stopped      a raw queue that is disabled, so jobs stay queued
 //   team         a class of laser and ink
+//   bulk0...     two hundred raw queues
 CupsServer& Server()
 {
     static std::unique_ptr<CupsServer> server = [] {
-        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"});
-        started->AddRawPrinters({"raw", "stopped"});
+        std::vector<std::string> raw{"raw", "stopped"};
+        for (const std::string& name : BulkPrinters())
+            raw.push_back(name);
+        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"}, raw);
         started->Disable("stopped");
         started->AddClass("team", {"laser", "ink"});
         started->UseInThisProcess();
@@ -463,19 +477,17 @@ TEST_F(CupsSpoolerTest, ABurstOfJobsIsFollowedEvenWhenTheSchedulerDropsEvents)
 
 TEST_F(CupsSpoolerTest, TwoHundredPrintersShareOneSubscriptionAndAFewConnections)
 {
-    std::vector<std::string> names;
-    for (int i = 0; i < 200; ++i)
-        names.push_back("bulk" + std::to_string(i));
-    Server().AddRawPrinters(names);
+    const std::vector<std::string>& names = BulkPrinters();
 
     auto spooler = MakeCupsSpooler();
     std::vector<std::unique_ptr<Follower>> followers;
     for (const std::string& name : names)
         followers.push_back(std::make_unique<Follower>(*spooler, name));
     const auto file = Server().PdfWithPages(1);
-    std::vector<std::uint32_t> ids;
+    std::vector<CupsServer::Job> jobs;
     for (const std::string& name : names)
-        ids.push_back(Server().Submit({.printer = name, .user = "u" + name, .title = "t" + name, .file = file}));
+        jobs.push_back({.printer = name, .user = "u" + name, .title = "t" + name, .file = file});
+    const std::vector<std::uint32_t> ids = Server().SubmitAll(jobs);
 
     const int connections = Server().ConnectionsFromThisProcess();
     for (size_t i = 0; i < names.size(); ++i) {

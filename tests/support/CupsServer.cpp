@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -54,10 +55,14 @@ std::set<unsigned long> SocketInodesOfThisProcess()
 
 }  // namespace
 
-CupsServer::CupsServer(const std::vector<std::string>& printers)
+CupsServer::CupsServer(const std::vector<std::string>& printers, const std::vector<std::string>& rawPrinters)
 {
     std::vector<std::string> args{"start", folder_.Path().string()};
     args.insert(args.end(), printers.begin(), printers.end());
+    if (!rawPrinters.empty()) {
+        args.push_back("--raw");
+        args.insert(args.end(), rawPrinters.begin(), rawPrinters.end());
+    }
     const ProcessResult started = Script(args);
     if (started.exitCode != 0)
         throw std::runtime_error(Describe("private-cupsd start", started));
@@ -142,7 +147,7 @@ void CupsServer::Restart(bool forgetSubscriptions)
         throw std::runtime_error(Describe("private-cupsd restart", restarted));
 }
 
-std::uint32_t CupsServer::Submit(const Job& job)
+std::vector<std::string> CupsServer::SubmitArguments(const Job& job) const
 {
     std::vector<std::string> args{"-h", address_, "-U", job.user, "-d", job.printer,
                                   "-n", std::to_string(job.copies), "-t", job.title};
@@ -152,8 +157,14 @@ std::uint32_t CupsServer::Submit(const Job& job)
     }
     args.push_back("--");
     args.push_back(job.file.string());
-    const ProcessResult submitted = Tool("lp", args);
-    // "request id is PRINTER-ID (1 file(s))"
+    return args;
+}
+
+namespace {
+
+// "request id is PRINTER-ID (1 file(s))"
+std::uint32_t SubmittedJobId(const ProcessResult& submitted)
+{
     const std::string marker = "request id is ";
     const size_t at = submitted.out.find(marker);
     if (submitted.exitCode != 0 || at == std::string::npos)
@@ -162,6 +173,37 @@ std::uint32_t CupsServer::Submit(const Job& job)
     const size_t end = request.find(' ');
     const size_t dash = request.rfind('-', end);
     return static_cast<std::uint32_t>(std::stoul(request.substr(dash + 1, end - dash - 1)));
+}
+
+}  // namespace
+
+std::uint32_t CupsServer::Submit(const Job& job)
+{
+    return SubmittedJobId(Tool("lp", SubmitArguments(job)));
+}
+
+std::vector<std::uint32_t> CupsServer::SubmitAll(const std::vector<Job>& jobs)
+{
+    // lp mostly waits for the scheduler; a few at once hide its start-up.
+    constexpr size_t kAtOnce = 6;
+    const std::filesystem::path lp = FindTool("lp");
+    std::vector<std::uint32_t> ids(jobs.size());
+    std::vector<std::pair<size_t, std::unique_ptr<Process>>> running;
+    auto finishOldest = [&] {
+        auto result = running.front().second->Wait();
+        if (!result)
+            throw std::runtime_error("lp did not end within 30 s");
+        ids[running.front().first] = SubmittedJobId(*result);
+        running.erase(running.begin());
+    };
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (running.size() == kAtOnce)
+            finishOldest();
+        running.emplace_back(i, std::make_unique<Process>(lp, SubmitArguments(jobs[i])));
+    }
+    while (!running.empty())
+        finishOldest();
+    return ids;
 }
 
 void CupsServer::Cancel(std::uint32_t jobId)

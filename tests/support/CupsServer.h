@@ -17,8 +17,10 @@ namespace ostrel::test {
 class CupsServer {
 public:
     // `printers` are PostScript queues that run the CUPS filters, so the
-    // pages of every job are counted.
-    explicit CupsServer(const std::vector<std::string>& printers = {});
+    // pages of every job are counted; `rawPrinters` pass jobs straight to
+    // the device and count nothing, and are quick to create in any number.
+    explicit CupsServer(const std::vector<std::string>& printers = {},
+                        const std::vector<std::string>& rawPrinters = {});
     ~CupsServer();
     CupsServer(const CupsServer&) = delete;
     CupsServer& operator=(const CupsServer&) = delete;
@@ -53,6 +55,8 @@ public:
     };
     // Submits with lp; returns the job id.
     std::uint32_t Submit(const Job& job);
+    // Submits all, several at a time; returns the ids in order.
+    std::vector<std::uint32_t> SubmitAll(const std::vector<Job>& jobs);
     void Cancel(std::uint32_t jobId);
     void Release(std::uint32_t jobId);
 
@@ -65,6 +69,7 @@ public:
 private:
     ProcessResult Script(std::vector<std::string> args) const;
     ProcessResult Tool(const std::string& name, std::vector<std::string> args) const;
+    std::vector<std::string> SubmitArguments(const Job& job) const;
 
     TempFolder folder_;
     std::string address_;
