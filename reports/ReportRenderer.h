@@ -15,8 +15,8 @@ namespace ostrel {
 // network. Every failure (a document that is not well-formed, no
 // instruction, a missing or broken stylesheet, a transformation error)
 // comes back as a message saying what went wrong; nothing is printed.
-// Safe to call from one thread at a time (libxslt's error channel is
-// process-wide).
+// Calls from several threads take turns, since libxslt's error channel is
+// process-wide.
 
 // Renders the document bytes as if they lay in `folder`.
 ReportResult<std::string> RenderReport(std::string_view document, const std::filesystem::path& folder);
