@@ -128,6 +128,9 @@ void DialogBuilder::Build(QWidget& dialog, const DialogTemplate& dialogTemplate)
             const int rowHeight = std::max(1, combo->fontMetrics().height() + 2);
             combo->setMaxVisibleItems(std::max(1, (pixels.height() - boxHeight) / rowHeight));
             widget->setGeometry(QRect(pixels.topLeft(), QSize(pixels.width(), boxHeight)));
+        } else if (control.kind == ControlKind::CheckBox) {
+            // A box drawn by this desktop may be larger than the template's.
+            widget->setGeometry(QRect(pixels.topLeft(), pixels.size().expandedTo(widget->sizeHint())));
         } else {
             widget->setGeometry(pixels);
         }

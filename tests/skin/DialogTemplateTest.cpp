@@ -36,6 +36,7 @@ private slots:
     void windowKind_data();
     void windowKind();
     void comboBoxIsAsHighAsItsFont();
+    void checkBoxIsNeverSmallerThanItsBox();
     void sortedComboBoxKeepsAddedItemsInOrder();
     void groupBoxLiesBeneathAndLetsClicksThrough();
     void tabOrderIsTemplateOrder();
@@ -238,6 +239,19 @@ void DialogTemplateTest::comboBoxIsAsHighAsItsFont()
     QCOMPARE(combo->height(), combo->sizeHint().height());
     QCOMPARE(combo->geometry().topLeft(), QPoint(132, 138));
     QVERIFY(combo->height() < 89); // not the open list's height
+}
+
+void DialogTemplateTest::checkBoxIsNeverSmallerThanItsBox()
+{
+    QWidget dialog;
+    DialogBuilder::Build(dialog, {132, QSize(272, 166), {}, WindowStyle::None,
+                                  {{1023, ControlKind::CheckBox, QRect(113, 27, 8, 8), {}, {}},
+                                   {1024, ControlKind::CheckBox, QRect(113, 47, 80, 20), QStringLiteral("On"), {}}}});
+    QWidget* small = DialogBuilder::Find(dialog, 1023);
+    QCOMPARE(small->pos(), QPoint(170, 44));
+    QVERIFY(small->width() >= small->sizeHint().width());
+    QVERIFY(small->height() >= small->sizeHint().height());
+    QCOMPARE(DialogBuilder::Find(dialog, 1024)->size(), QSize(120, 33));
 }
 
 void DialogTemplateTest::sortedComboBoxKeepsAddedItemsInOrder()

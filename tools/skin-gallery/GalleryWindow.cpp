@@ -105,7 +105,7 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
     if (auto* chosen = qobject_cast<QTreeWidget*>(printers.Control(1021))) {
         chosen->setHeaderLabels({QStringLiteral("Printer Name"), QStringLiteral("Cost")});
         chosen->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Laser-3rd-Floor"), QStringLiteral("4")}));
-        chosen->setColumnWidth(0, 2 * (chosen->viewport()->width() - 20) / 3);
+        chosen->setColumnWidth(0, 2 * (chosen->width() - 20) / 3);
     }
 
     CSkinDialog& reports = *pages_[2];

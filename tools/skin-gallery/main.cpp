@@ -2,6 +2,7 @@
 //   skin-gallery                      the windows, to try by hand
 //   skin-gallery --screenshot FILE    the windows at fixed places, the
 //                                     screen saved as PNG, then exit
+//   --page N                          start on page N (0 to 3) of the main window
 #include "CResizeDlg.h"
 #include "CSkinButton.h"
 #include "CSkinDialog.h"
@@ -92,12 +93,16 @@ int main(int argc, char** argv)
     const QStringList arguments = QCoreApplication::arguments();
     const qsizetype shotAt = arguments.indexOf(QStringLiteral("--screenshot"));
     const QString screenshot = shotAt > 0 && shotAt + 1 < arguments.size() ? arguments[shotAt + 1] : QString();
-    if (shotAt > 0 && screenshot.isEmpty()) {
-        std::fprintf(stderr, "usage: skin-gallery [--screenshot FILE]\n");
+    const qsizetype pageAt = arguments.indexOf(QStringLiteral("--page"));
+    bool pageRead = pageAt < 0;
+    const int page = pageAt > 0 && pageAt + 1 < arguments.size() ? arguments[pageAt + 1].toInt(&pageRead) : 0;
+    if ((shotAt > 0 && screenshot.isEmpty()) || !pageRead || page < 0 || page > 3) {
+        std::fprintf(stderr, "usage: skin-gallery [--screenshot FILE] [--page 0-3]\n");
         return 2;
     }
 
     GalleryWindow main;
+    main.ShowPage(page);
     main.move(20, 20);
 
     CSkinDialog message(MessageBoxTemplate(
