@@ -11,6 +11,8 @@ namespace {
 // is read at a different moment than the event happened.
 constexpr std::int64_t kClockSlackSeconds = 2;
 
+constexpr std::chrono::milliseconds kLongestPause{5000};
+
 }  // namespace
 
 void RecentIds::Insert(std::uint32_t id)
@@ -102,8 +104,11 @@ void NotificationPump::Run(std::stop_token stop)
             wake_.wait(lock, stop, [this] { return !watched_.empty(); });
             continue;
         }
-        PollLocked();
-        wake_.wait_for(lock, stop, options_.pollInterval, [] { return false; });
+        // While the scheduler cannot be reached, ask less and less often.
+        unreachablePolls_ = PollLocked() ? 0 : std::min(unreachablePolls_ + 1, 6);
+        const auto pause = std::max(options_.pollInterval,
+                                    std::min(options_.pollInterval * (1 << unreachablePolls_), kLongestPause));
+        wake_.wait_for(lock, stop, pause, [] { return false; });
     }
 }
 
@@ -133,12 +138,12 @@ void NotificationPump::DropSubscriptionLocked()
     resyncNeeded_ = false;
 }
 
-void NotificationPump::PollLocked()
+bool NotificationPump::PollLocked()
 {
     if (!subscriptionId_) {
-        if (SubscribeLocked() != 0) {
+        if (const std::uint32_t error = SubscribeLocked()) {
             resyncNeeded_ = true;
-            return;
+            return error != spooler_error::kServiceUnavailable;
         }
         // Whatever happened since the old subscription went is unknown.
         resyncNeeded_ = true;
@@ -158,11 +163,11 @@ void NotificationPump::PollLocked()
         // The lease lapsed, or the scheduler lost it: subscribe anew next time.
         subscriptionId_ = 0;
         resyncNeeded_ = true;
-        return;
+        return true;
     }
     if (!reply.Ok()) {
         resyncNeeded_ = true;
-        return;
+        return SpoolerErrorFor(reply.status) != spooler_error::kServiceUnavailable;
     }
 
     Notifications notifications = ReadNotifications(reply.response.get());
@@ -190,6 +195,7 @@ void NotificationPump::PollLocked()
         resyncNeeded_ = false;
     if (!resyncNeeded_ && notifications.serverTime > 0)
         lastCompleteServerTime_ = notifications.serverTime;
+    return true;
 }
 
 void NotificationPump::HandleEventLocked(const JobEvent& event, std::set<std::uint32_t>& fetched)

@@ -85,7 +85,8 @@ private:
     void Run(std::stop_token stop);
     std::uint32_t SubscribeLocked();
     void DropSubscriptionLocked();
-    void PollLocked();
+    // False when the scheduler could not be reached.
+    bool PollLocked();
     void HandleEventLocked(const JobEvent& event, std::set<std::uint32_t>& fetched);
     bool ResyncLocked();
     bool ResyncQueueLocked(const std::string& queue);
@@ -113,6 +114,7 @@ private:
     std::chrono::steady_clock::time_point renewedAt_;
     std::uint64_t connectionsSeen_ = 0;
     bool resyncNeeded_ = false;
+    int unreachablePolls_ = 0;
     // The scheduler's clock at the last poll that missed nothing: jobs that
     // ended after it may have gone unseen when events were lost.
     std::int64_t lastCompleteServerTime_ = 0;
