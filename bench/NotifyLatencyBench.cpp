@@ -5,6 +5,7 @@
 // notes when the job first shows as done; the main thread waits on the
 // watched printer's change notification and notes when the wait that brings
 // the deletion ends. Prints the median and the worst of the differences.
+//   notify-latency-bench [JOBS [POLL_MS]]   defaults: 50 jobs, 100 ms
 #include "CupsServer.h"
 #include "CupsSpooler.h"
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <limits>
 #include <numeric>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -60,14 +62,28 @@ int main(int argc, char** argv)
     }
     ostrel::ChangeNotification& changes = **watching;
 
+    // A random pause before each job, so that completions fall anywhere
+    // between two polls instead of a fixed time after the last one.
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> pauseMs(0, static_cast<int>(pollInterval.count()));
     std::vector<double> latencies;
+    std::vector<double> errors;
     for (int i = 0; i < jobs; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs(random)));
         const std::uint32_t id = server.Submit({.printer = "bench", .user = "bench", .title = "latency", .file = document});
+        // The job completed between the last listing that held it and the
+        // first that did not: take the middle, and keep the gap as the error.
         std::atomic<Clock::rep> completedAt{0};
+        std::atomic<Clock::rep> uncertainty{0};
         std::jthread poller([&](std::stop_token stop) {
-            while (!stop.stop_requested() && Listed(**observed, id))
+            Clock::time_point lastSeen = Clock::now();
+            while (!stop.stop_requested() && Listed(**observed, id)) {
+                lastSeen = Clock::now();
                 std::this_thread::sleep_for(2ms);
-            completedAt = Clock::now().time_since_epoch().count();
+            }
+            const Clock::time_point gone = Clock::now();
+            completedAt = (lastSeen + (gone - lastSeen) / 2).time_since_epoch().count();
+            uncertainty = ((gone - lastSeen) / 2).count();
         });
         Clock::time_point reportedAt;
         for (;;) {
@@ -84,6 +100,7 @@ int main(int argc, char** argv)
         poller.join();
         const Clock::time_point completed{Clock::duration(completedAt.load())};
         latencies.push_back(Milliseconds(reportedAt - completed));
+        errors.push_back(Milliseconds(Clock::duration(uncertainty.load())));
     }
 
     std::sort(latencies.begin(), latencies.end());
@@ -94,6 +111,8 @@ int main(int argc, char** argv)
                 static_cast<long long>(pollInterval.count()));
     std::printf("  median %7.1f ms\n  mean   %7.1f ms\n  best   %7.1f ms\n  worst  %7.1f ms\n", median, mean,
                 latencies.front(), latencies.back());
-    std::printf("(the completion is seen by polling every 2 ms, so values are good to about 3 ms)\n");
+    std::printf("(completion moments are known to +/- %.1f ms on average, %.1f ms at worst)\n",
+                std::accumulate(errors.begin(), errors.end(), 0.0) / static_cast<double>(errors.size()),
+                *std::max_element(errors.begin(), errors.end()));
     return 0;
 }
