@@ -168,9 +168,13 @@ LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today)
 
 bool RemoveLogFile(const std::filesystem::path& file)
 {
+    std::error_code error;
+    if (fs::remove(file, error) && !error)
+        return true;
+    // Where the platform refuses to delete a read-only file, make it
+    // writable and try once more.
     std::error_code ignored;
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add | fs::perm_options::nofollow, ignored);
-    std::error_code error;
     return fs::remove(file, error) && !error;
 }
 
@@ -185,10 +189,12 @@ CleanupTally CleanOldLogs(const std::filesystem::path& logsFolder, Clock::TimePo
     for (const fs::recursive_directory_iterator end; !error && entry != end; entry.increment(error)) {
         if (stop.stop_requested())
             return tally;
-        std::error_code statusError;
-        if (!fs::is_regular_file(entry->symlink_status(statusError)))
+        // Both answered from the folder listing itself, without a stat per file.
+        std::error_code typeError;
+        if (entry->is_symlink(typeError) || !entry->is_regular_file(typeError))
             continue;
-        const LogFileFate fate = JudgeLogFile(entry->path().filename().native(), today);
+        const std::string_view path = entry->path().native();
+        const LogFileFate fate = JudgeLogFile(path.substr(path.rfind('/') + 1), today);
         if (fate == LogFileFate::NotAPeriodFile)
             continue;
         ++tally.periodFiles;

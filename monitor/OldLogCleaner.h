@@ -38,7 +38,7 @@ enum class LogFileFate {
 // compare the period and its year with the current and the previous period.
 LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today);
 
-// Clears a file's read-only state and deletes it. False when it stays.
+// Deletes a file, read-only or not. False when it stays.
 bool RemoveLogFile(const std::filesystem::path& file);
 
 using LogFileRemover = std::function<bool(const std::filesystem::path&)>;
