@@ -380,6 +380,16 @@ TEST(RelayerRendering, TheLogAsATableWithTotals)
     }
 }
 
+TEST(RelayerRendering, TheShippedTestMessage)
+{
+    const std::optional<std::string> document = ReadFileBytes(fs::path(OSTREL_DATA_DIR) / "TestEmail.xml");
+    ASSERT_TRUE(document);
+    const std::optional<std::string> html = RenderReportHtml(*document, "Ostrel test message", "");
+    ASSERT_TRUE(html);
+    EXPECT_NE(html->find("<td>Sample document</td>"), std::string::npos) << *html;
+    EXPECT_NE(html->find("<td colspan=\"5\">1 job</td>"), std::string::npos) << *html;
+}
+
 TEST(RelayerRendering, NothingOutsideTheDocumentIsRead)
 {
     TempFolder folder;
