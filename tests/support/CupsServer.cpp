@@ -64,8 +64,10 @@ CupsServer::CupsServer(const std::vector<std::string>& printers, const std::vect
         args.insert(args.end(), rawPrinters.begin(), rawPrinters.end());
     }
     const ProcessResult started = Script(args);
-    if (started.exitCode != 0)
+    if (started.exitCode != 0) {
+        Script({"stop", folder_.Path().string()});
         throw std::runtime_error(Describe("private-cupsd start", started));
+    }
     const std::string prefix = "CUPS_SERVER=";
     const size_t at = started.out.find(prefix);
     if (at == std::string::npos)
@@ -257,7 +259,8 @@ int CupsServer::ConnectionsFromThisProcess() const
 
 ProcessResult CupsServer::Script(std::vector<std::string> args) const
 {
-    return RunProgram(ScriptPath(), std::move(args));
+    // The scheduler goes with this process, even when it is killed.
+    return RunProgram(ScriptPath(), std::move(args), {{"PRIVATE_CUPSD_OWNER", std::to_string(::getpid())}});
 }
 
 ProcessResult CupsServer::Tool(const std::string& name, std::vector<std::string> args) const
