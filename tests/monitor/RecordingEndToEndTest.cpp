@@ -80,7 +80,10 @@ TEST_F(RecordingEndToEndTest, EveryJobLandsOnceInEachOfItsEighteenFiles)
                  {{"OSTREL_REGISTRY_ROOT", (folder_ / "registry").string()}, {"CUPS_SERVER", cups_.Address()}});
     AwaitMonitoring();
 
-    const std::string hostile = "<a>&'\"../../etc/passwd \x01\x02 caf\xE9";
+    // CUPS itself names a job "Untitled" when its title holds control
+    // characters or bytes that are not UTF-8; the recorder's own handling
+    // of those is tested without CUPS.
+    const std::string hostile = "<a>&'\"../../etc/passwd caf\xC3\xA9";
     cups_.Submit({"Laser", "alice", "Quarterly report", cups_.PdfWithPages(3)});
     cups_.Submit({"Inkjet", "bob", "Two copies", cups_.PdfWithPages(3), 2});
     cups_.Submit({"Laser", "bob", hostile, cups_.PdfWithPages(1)});
@@ -97,7 +100,7 @@ TEST_F(RecordingEndToEndTest, EveryJobLandsOnceInEachOfItsEighteenFiles)
          "alice", "Printer_1"},
         {"<doc>Two copies</doc><pages>6</pages><cost>72</cost><printer>Inkjet</printer><user>bob</user>", "bob",
          "Printer_2"},
-        {"<doc>a../../etc/passwd \xEF\xBF\xBD\xEF\xBF\xBD caf\xEF\xBF\xBD</doc><pages>1</pages><cost>5</cost>"
+        {"<doc>a../../etc/passwd caf\xC3\xA9</doc><pages>1</pages><cost>5</cost>"
          "<printer>Laser</printer><user>bob</user>",
          "bob", "Printer_1"},
         {"<doc>Changed my mind</doc><pages>0</pages><cost>0</cost><printer>Inkjet</printer><user>alice</user>",
