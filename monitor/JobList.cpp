@@ -9,12 +9,6 @@
 namespace ostrel {
 namespace {
 
-PrintJob FromSpooler(const SpoolerJob& job)
-{
-    return PrintJob{job.id,     job.document,     job.user,       job.statusText,
-                    job.status, job.pagesPrinted, job.totalPages, job.submitted};
-}
-
 // Growing the list is the one allocation a monitor makes per job.
 template <class Change>
 void Grow(Change change)
@@ -38,7 +32,7 @@ std::optional<std::uint32_t> JobList::Find(std::uint32_t jobId) const
 
 void JobList::Add(const SpoolerJob& job)
 {
-    Grow([&] { jobs_.push_back(FromSpooler(job)); });
+    Grow([&] { jobs_.push_back(PrintJob{job}); });
 }
 
 void JobList::AddBlank(std::uint32_t jobId)

@@ -8,18 +8,10 @@
 
 namespace ostrel {
 
-// One job the monitor knows in a printer's queue.
-struct PrintJob {
+// One job the monitor knows in a printer's queue: the spooler's fields,
+// and the finished marker a snapshot sets in its status.
+struct PrintJob : SpoolerJob {
     static constexpr std::uint32_t kFinished = 1024;  // the status a snapshot gives a job gone from the queue
-
-    std::uint32_t id = 0;
-    std::string document;
-    std::string user;
-    std::string statusText;
-    std::uint32_t status = 0;
-    std::uint32_t pagesPrinted = 0;
-    std::uint32_t totalPages = 0;
-    SpoolerTime submitted;  // local time
 
     bool Finished() const { return status == kFinished; }
     bool operator==(const PrintJob&) const = default;
