@@ -1,5 +1,6 @@
 #include "ChangeQueue.h"
 #include "CupsJobFields.h"
+#include "ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -80,17 +81,16 @@ TEST(CupsJobFields, TotalPagesGrowWithTheCountWhileActiveAndAreTheCountOnceDone)
 
 TEST(CupsJobFields, AJobCarriesItsUserNameAndLocalSubmissionTime)
 {
-    ::setenv("TZ", "Europe/Berlin", 1);
-    ::tzset();
     JobAttributes job;
     job.id = 12;
     job.state = ipp_job_state::kPending;
     job.user = "alice";
     job.name = "Quarterly; rm -rf / `id`";
     job.createdAt = 1719842400;  // 2024-07-01 14:00:00 UTC, a Monday
-    const SpoolerJob out = ToSpoolerJob(job);
-    ::unsetenv("TZ");
-    ::tzset();
+    const SpoolerJob out = [&] {
+        test::ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
+        return ToSpoolerJob(job);
+    }();
 
     EXPECT_EQ(out.id, 12u);
     EXPECT_EQ(out.user, "alice");
