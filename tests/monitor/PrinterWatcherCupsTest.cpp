@@ -19,37 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::CupsServer;
+using test::SharedScheduler;
 
-constexpr std::chrono::milliseconds kPatience = 90s;
 constexpr std::uint32_t kDeleted = printer_change::kDeleteJob;
-
-const std::vector<std::string>& BulkPrinters()
-{
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> made;
-        for (int i = 0; i < 200; ++i)
-            made.push_back("many" + std::to_string(i));
-        return made;
-    }();
-    return names;
-}
-
-// One scheduler for the program: PostScript queues laser and ink whose
-// filters count pages, a raw queue, a disabled raw queue "stopped", and two
-// hundred raw queues many0...
-CupsServer& Server()
-{
-    static std::unique_ptr<CupsServer> server = [] {
-        std::vector<std::string> raw{"raw", "stopped"};
-        for (const std::string& name : BulkPrinters())
-            raw.push_back(name);
-        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"}, raw);
-        started->Disable("stopped");
-        started->UseInThisProcess();
-        return started;
-    }();
-    return *server;
-}
 
 const PrintJob* Find(const PrinterWatcher& watcher, std::uint32_t jobId)
 {
@@ -67,7 +39,7 @@ struct WaitLoop {
 
     bool Until(const std::function<bool()>& done)
     {
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        const auto deadline = std::chrono::steady_clock::now() + test::kCupsPatience;
         while (!done()) {
             if (std::chrono::steady_clock::now() >= deadline)
                 return false;
@@ -87,7 +59,7 @@ struct WaitLoop {
 
 class PrinterWatcherCupsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Server(); }
+    static void SetUpTestSuite() { SharedScheduler(); }
 
     std::unique_ptr<PrinterWatcher> Watch(const std::string& printer)
     {
@@ -114,8 +86,8 @@ TEST_F(PrinterWatcherCupsTest, AQueuedJobIsLearnedWithoutEndingAWait)
 {
     auto watcher = Watch("stopped");
     WaitLoop loop{*watcher};
-    const std::uint32_t queued = Server().Submit(
-        {.printer = "stopped", .user = "alice", .title = "Plans; $(id) `id` \"x\"", .file = Server().PdfWithPages(1)});
+    const std::uint32_t queued = SharedScheduler().Submit(
+        {.printer = "stopped", .user = "alice", .title = "Plans; $(id) `id` \"x\"", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(loop.Until([&] {
         const PrintJob* job = Find(*watcher, queued);
         return job && job->user == "alice" && job->submitted.year != 0;
@@ -126,13 +98,13 @@ TEST_F(PrinterWatcherCupsTest, AQueuedJobIsLearnedWithoutEndingAWait)
 
     // Another job that leaves ends a wait; the queued one stays.
     const std::uint32_t marker =
-        Server().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = Server().PdfWithPages(1)});
+        SharedScheduler().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(loop.Until([&] { return Find(*watcher, marker) != nullptr; }));
-    Server().Cancel(marker);
+    SharedScheduler().Cancel(marker);
     ASSERT_TRUE(loop.UntilFinished(marker));
     EXPECT_EQ(loop.returned, 1);
     EXPECT_FALSE(Find(*watcher, queued)->Finished());
-    Server().Cancel(queued);
+    SharedScheduler().Cancel(queued);
     EXPECT_TRUE(loop.UntilFinished(queued));
 }
 
@@ -160,12 +132,12 @@ TEST_F(PrinterWatcherCupsTest, EachEndedJobEndsOneWaitFinishedWithCupsCount)
         auto watcher = Watch(c.printer);
         WaitLoop loop{*watcher};
         const std::string user = std::string("user-") + c.printer;
-        const std::uint32_t id = Server().Submit({.printer = c.printer, .user = user, .title = c.what,
-                                                  .file = Server().PdfWithPages(c.pages), .copies = c.copies,
+        const std::uint32_t id = SharedScheduler().Submit({.printer = c.printer, .user = user, .title = c.what,
+                                                  .file = SharedScheduler().PdfWithPages(c.pages), .copies = c.copies,
                                                   .hold = c.ending == Ending::HoldThenCancel});
         if (c.ending != Ending::Print) {
             ASSERT_TRUE(loop.Until([&] { return Find(*watcher, id) != nullptr; }));
-            Server().Cancel(id);
+            SharedScheduler().Cancel(id);
         }
         ASSERT_TRUE(loop.UntilFinished(id));
         EXPECT_EQ(loop.returned, 1);
@@ -176,15 +148,6 @@ TEST_F(PrinterWatcherCupsTest, EachEndedJobEndsOneWaitFinishedWithCupsCount)
         EXPECT_EQ(job.totalPages, c.expectedPages);
         EXPECT_NE(job.submitted.year, 0);
     }
-}
-
-char ThreadState(pid_t tid)
-{
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const size_t end = line.rfind(')');
-    return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
 }
 
 TEST_F(PrinterWatcherCupsTest, StopWakesABlockedWaitWithin100Milliseconds)
@@ -200,9 +163,9 @@ TEST_F(PrinterWatcherCupsTest, StopWakesABlockedWaitWithin100Milliseconds)
         wokeAt = std::chrono::steady_clock::now().time_since_epoch().count();
     });
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while ((waiter == 0 || ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
+    while ((waiter == 0 || test::ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
-    ASSERT_EQ(ThreadState(waiter), 'S');
+    ASSERT_EQ(test::ThreadState(waiter), 'S');
 
     const auto stoppedAt = std::chrono::steady_clock::now();
     stop.request_stop();
@@ -216,13 +179,13 @@ TEST_F(PrinterWatcherCupsTest, ARestartedSchedulerStillReportsTheNextJob)
 {
     auto watcher = Watch("raw");
     WaitLoop loop{*watcher};
-    const auto file = Server().PdfWithPages(1);
-    const std::uint32_t before = Server().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
+    const auto file = SharedScheduler().PdfWithPages(1);
+    const std::uint32_t before = SharedScheduler().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
     ASSERT_TRUE(loop.UntilFinished(before));
     watcher->RemoveJob(before);
 
-    Server().Restart();
-    const std::uint32_t after = Server().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
+    SharedScheduler().Restart();
+    const std::uint32_t after = SharedScheduler().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
     ASSERT_TRUE(loop.UntilFinished(after));
     EXPECT_EQ(Find(*watcher, after)->user, "jon");
     EXPECT_EQ(Find(*watcher, before), nullptr);
@@ -230,17 +193,17 @@ TEST_F(PrinterWatcherCupsTest, ARestartedSchedulerStillReportsTheNextJob)
 
 TEST_F(PrinterWatcherCupsTest, TwoHundredWatchedPrintersEachSeeTheirJob)
 {
-    const std::vector<std::string>& names = BulkPrinters();
+    const std::vector<std::string>& names = test::BulkPrinters();
     std::vector<std::unique_ptr<PrinterWatcher>> watchers;
     for (const std::string& name : names)
         watchers.push_back(Watch(name));
-    const auto file = Server().PdfWithPages(1);
+    const auto file = SharedScheduler().PdfWithPages(1);
     std::vector<CupsServer::Job> jobs;
     for (const std::string& name : names)
         jobs.push_back({.printer = name, .user = "u" + name, .title = "t" + name, .file = file});
-    const std::vector<std::uint32_t> ids = Server().SubmitAll(jobs);
+    const std::vector<std::uint32_t> ids = SharedScheduler().SubmitAll(jobs);
 
-    const int connections = Server().ConnectionsFromThisProcess();
+    const int connections = SharedScheduler().ConnectionsFromThisProcess();
     for (size_t i = 0; i < names.size(); ++i) {
         WaitLoop loop{*watchers[i]};
         ASSERT_TRUE(loop.UntilFinished(ids[i])) << names[i];

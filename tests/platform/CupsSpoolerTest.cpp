@@ -21,46 +21,12 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::CupsServer;
+using test::SharedScheduler;
 
-// Generous: on two busy cores a PostScript job through ghostscript takes a
-// while, and nothing here waits longer than its event needs.
-constexpr std::chrono::milliseconds kPatience = 90s;
-
-const std::vector<std::string>& BulkPrinters()
-{
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> made;
-        for (int i = 0; i < 200; ++i)
-            made.push_back("bulk" + std::to_string(i));
-        return made;
-    }();
-    return names;
-}
-
-// One scheduler for the whole program, with:
-//   laser, ink   PostScript queues whose filters count pages
-//   raw          a raw queue: no filters, no pages
-//   stopped      a raw queue that is disabled, so jobs stay queued
-//   team         a class of laser and ink
-//   bulk0...     two hundred raw queues
-CupsServer& Server()
-{
-    static std::unique_ptr<CupsServer> server = [] {
-        std::vector<std::string> raw{"raw", "stopped"};
-        for (const std::string& name : BulkPrinters())
-            raw.push_back(name);
-        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"}, raw);
-        started->Disable("stopped");
-        started->AddClass("team", {"laser", "ink"});
-        started->UseInThisProcess();
-        return started;
-    }();
-    return *server;
-}
 
 class CupsSpoolerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Server(); }
+    static void SetUpTestSuite() { SharedScheduler(); }
 };
 
 std::time_t ToTimeT(const SpoolerTime& time)
@@ -95,7 +61,7 @@ public:
     }
 
     // Folds blocks until `done` holds; false when it does not in time.
-    bool Until(const std::function<bool()>& done, std::chrono::milliseconds patience = kPatience)
+    bool Until(const std::function<bool()>& done, std::chrono::milliseconds patience = test::kCupsPatience)
     {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         while (!done()) {
@@ -227,7 +193,7 @@ TEST_F(CupsSpoolerTest, PrinterNamesListEveryQueueOnceAndTheDefaultIsTheSchedule
     EXPECT_EQ(std::set<std::string>(names->begin(), names->end()).size(), names->size());
 
     EXPECT_EQ(spooler->DefaultPrinter(), std::nullopt);
-    Server().SetDefault("ink");
+    SharedScheduler().SetDefault("ink");
     EXPECT_EQ(spooler->DefaultPrinter(), "ink");
 }
 
@@ -238,9 +204,9 @@ TEST_F(CupsSpoolerTest, TheQueueListingHoldsTheJobsNotYetDone)
     ASSERT_TRUE(printer);
     auto before = (*printer)->JobCount();
     ASSERT_TRUE(before);
-    const auto file = Server().PdfWithPages(1);
-    const std::uint32_t first = Server().Submit({.printer = "stopped", .user = "fay", .title = "one", .file = file});
-    const std::uint32_t second = Server().Submit({.printer = "stopped", .user = "gus", .title = "two", .file = file});
+    const auto file = SharedScheduler().PdfWithPages(1);
+    const std::uint32_t first = SharedScheduler().Submit({.printer = "stopped", .user = "fay", .title = "one", .file = file});
+    const std::uint32_t second = SharedScheduler().Submit({.printer = "stopped", .user = "gus", .title = "two", .file = file});
 
     auto count = (*printer)->JobCount();
     ASSERT_TRUE(count);
@@ -259,8 +225,8 @@ TEST_F(CupsSpoolerTest, TheQueueListingHoldsTheJobsNotYetDone)
     ASSERT_TRUE(one);
     EXPECT_EQ(one->size(), 1u);
 
-    Server().Cancel(first);
-    Server().Cancel(second);
+    SharedScheduler().Cancel(first);
+    SharedScheduler().Cancel(second);
     auto after = (*printer)->JobCount();
     ASSERT_TRUE(after);
     EXPECT_EQ(*after, *before);
@@ -274,7 +240,7 @@ TEST_F(CupsSpoolerTest, AQueuedJobIsAnnouncedWithItsUserTitleAndTimeButNoDeletio
     const std::string title = "Budget; rm -rf ~ $(reboot) `id` \"quoted\" 'single' \xC3\xBC\xE2\x82\xAC";
     const std::time_t submittedAfter = std::time(nullptr);
     const std::uint32_t queued =
-        Server().Submit({.printer = "stopped", .user = "o'hara-\xC3\xA9", .title = title, .file = Server().PdfWithPages(1)});
+        SharedScheduler().Submit({.printer = "stopped", .user = "o'hara-\xC3\xA9", .title = title, .file = SharedScheduler().PdfWithPages(1)});
     const std::time_t submittedBefore = std::time(nullptr);
 
     ASSERT_TRUE(follower.Until([&] {
@@ -291,13 +257,13 @@ TEST_F(CupsSpoolerTest, AQueuedJobIsAnnouncedWithItsUserTitleAndTimeButNoDeletio
 
     // A second job that ends proves the stream went on; the first stays.
     const std::uint32_t marker =
-        Server().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = Server().PdfWithPages(1)});
+        SharedScheduler().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(follower.Until([&] { return follower.live.contains(marker); }));
-    Server().Cancel(marker);
+    SharedScheduler().Cancel(marker);
     ASSERT_TRUE(follower.UntilFinished(marker));
     EXPECT_EQ(follower.TimesFinished(queued), 0);
     EXPECT_TRUE(follower.live.contains(queued));
-    Server().Cancel(queued);
+    SharedScheduler().Cancel(queued);
     EXPECT_TRUE(follower.UntilFinished(queued));
 }
 
@@ -331,8 +297,8 @@ TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
         Follower follower(*spooler, c.printer);
         const bool hold = c.ending == Ending::HoldThenCancel || c.ending == Ending::HoldThenRelease;
         const std::string user = std::string("user-") + c.printer;
-        const std::uint32_t id = Server().Submit({.printer = c.printer, .user = user, .title = c.what,
-                                                  .file = Server().PdfWithPages(c.pages), .copies = c.copies,
+        const std::uint32_t id = SharedScheduler().Submit({.printer = c.printer, .user = user, .title = c.what,
+                                                  .file = SharedScheduler().PdfWithPages(c.pages), .copies = c.copies,
                                                   .hold = hold});
         if (c.ending != Ending::Print) {
             ASSERT_TRUE(follower.Until([&] { return follower.live.contains(id); }));
@@ -340,9 +306,9 @@ TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
                 EXPECT_EQ(follower.live.at(id).status, job_status::kPaused);
             }
             if (c.ending == Ending::HoldThenRelease)
-                Server().Release(id);
+                SharedScheduler().Release(id);
             else
-                Server().Cancel(id);
+                SharedScheduler().Cancel(id);
         }
         ASSERT_TRUE(follower.UntilFinished(id));
         const SpoolerJob& done = *follower.FinishedJob(id);
@@ -365,13 +331,13 @@ TEST_F(CupsSpoolerTest, AJobThatEndedCountsAsQueuedUntilItsFinalFieldsAreFetched
     auto bystander = MakeCupsSpooler();
     auto unwatched = bystander->OpenPrinter("raw");
     ASSERT_TRUE(unwatched);
-    const std::uint32_t id = Server().Submit(
-        {.printer = "raw", .user = "hal", .title = "quick", .file = Server().PdfWithPages(1), .hold = true});
+    const std::uint32_t id = SharedScheduler().Submit(
+        {.printer = "raw", .user = "hal", .title = "quick", .file = SharedScheduler().PdfWithPages(1), .hold = true});
     ASSERT_TRUE(follower.Until([&] { return follower.live.contains(id); }));
-    Server().Release(id);
+    SharedScheduler().Release(id);
 
     // Nothing is fetched from the notification meanwhile.
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    const auto deadline = std::chrono::steady_clock::now() + test::kCupsPatience;
     auto listed = [&](SpoolerPrinter& printer) {
         auto jobs = printer.Jobs(std::numeric_limits<std::uint32_t>::max());
         return jobs && std::any_of(jobs->begin(), jobs->end(), [&](const SpoolerJob& job) { return job.id == id; });
@@ -386,15 +352,6 @@ TEST_F(CupsSpoolerTest, AJobThatEndedCountsAsQueuedUntilItsFinalFieldsAreFetched
 }
 
 // The kernel's view of a thread: 'S' while it sleeps in a wait.
-char ThreadState(pid_t tid)
-{
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const size_t end = line.rfind(')');
-    return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
-}
-
 TEST_F(CupsSpoolerTest, StopWakesABlockedWaitWithin100Milliseconds)
 {
     auto spooler = MakeCupsSpooler();
@@ -411,9 +368,9 @@ TEST_F(CupsSpoolerTest, StopWakesABlockedWaitWithin100Milliseconds)
         wokeAt = std::chrono::steady_clock::now().time_since_epoch().count();
     });
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while ((waiter == 0 || ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
+    while ((waiter == 0 || test::ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
-    ASSERT_EQ(ThreadState(waiter), 'S');
+    ASSERT_EQ(test::ThreadState(waiter), 'S');
 
     const auto stoppedAt = std::chrono::steady_clock::now();
     stop.request_stop();
@@ -429,12 +386,12 @@ TEST_F(CupsSpoolerTest, JobsAreStillSeenAfterTheSchedulerRestarts)
         SCOPED_TRACE(forgetSubscriptions ? "subscriptions lost" : "subscriptions kept");
         auto spooler = MakeCupsSpooler();
         Follower follower(*spooler, "raw");
-        const auto file = Server().PdfWithPages(1);
-        const std::uint32_t before = Server().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
+        const auto file = SharedScheduler().PdfWithPages(1);
+        const std::uint32_t before = SharedScheduler().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
         ASSERT_TRUE(follower.UntilFinished(before));
 
-        Server().Restart(forgetSubscriptions);
-        const std::uint32_t after = Server().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
+        SharedScheduler().Restart(forgetSubscriptions);
+        const std::uint32_t after = SharedScheduler().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
         ASSERT_TRUE(follower.UntilFinished(after));
         EXPECT_EQ(follower.FinishedJob(after)->user, "jon");
         EXPECT_EQ(follower.FinishedJob(after)->document, "after");
@@ -446,10 +403,10 @@ TEST_F(CupsSpoolerTest, APrinterAddedLaterOpensOnceItExists)
 {
     auto spooler = MakeCupsSpooler();
     EXPECT_EQ(spooler->OpenPrinter("latecomer").Error(), spooler_error::kInvalidPrinterName);
-    Server().AddRawPrinters({"latecomer"});
+    SharedScheduler().AddRawPrinters({"latecomer"});
     Follower follower(*spooler, "latecomer");
     const std::uint32_t id =
-        Server().Submit({.printer = "latecomer", .user = "kim", .title = "late", .file = Server().PdfWithPages(1)});
+        SharedScheduler().Submit({.printer = "latecomer", .user = "kim", .title = "late", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(follower.UntilFinished(id));
     EXPECT_EQ(follower.FinishedJob(id)->user, "kim");
 }
@@ -460,11 +417,11 @@ TEST_F(CupsSpoolerTest, ABurstOfJobsIsFollowedEvenWhenTheSchedulerDropsEvents)
     // times as many, faster than this slow poll fetches them.
     auto spooler = MakeCupsSpooler({.pollInterval = 1500ms});
     Follower follower(*spooler, "raw");
-    const auto file = Server().PdfWithPages(1);
+    const auto file = SharedScheduler().PdfWithPages(1);
     std::map<std::uint32_t, std::string> users;
     for (int i = 0; i < 40; ++i) {
         const std::string user = "burst" + std::to_string(i);
-        users[Server().Submit({.printer = "raw", .user = user, .title = "burst", .file = file})] = user;
+        users[SharedScheduler().Submit({.printer = "raw", .user = user, .title = "burst", .file = file})] = user;
     }
     ASSERT_TRUE(follower.Until([&] {
         return std::all_of(users.begin(), users.end(), [&](const auto& job) { return follower.TimesFinished(job.first); });
@@ -477,19 +434,19 @@ TEST_F(CupsSpoolerTest, ABurstOfJobsIsFollowedEvenWhenTheSchedulerDropsEvents)
 
 TEST_F(CupsSpoolerTest, TwoHundredPrintersShareOneSubscriptionAndAFewConnections)
 {
-    const std::vector<std::string>& names = BulkPrinters();
+    const std::vector<std::string>& names = test::BulkPrinters();
 
     auto spooler = MakeCupsSpooler();
     std::vector<std::unique_ptr<Follower>> followers;
     for (const std::string& name : names)
         followers.push_back(std::make_unique<Follower>(*spooler, name));
-    const auto file = Server().PdfWithPages(1);
+    const auto file = SharedScheduler().PdfWithPages(1);
     std::vector<CupsServer::Job> jobs;
     for (const std::string& name : names)
         jobs.push_back({.printer = name, .user = "u" + name, .title = "t" + name, .file = file});
-    const std::vector<std::uint32_t> ids = Server().SubmitAll(jobs);
+    const std::vector<std::uint32_t> ids = SharedScheduler().SubmitAll(jobs);
 
-    const int connections = Server().ConnectionsFromThisProcess();
+    const int connections = SharedScheduler().ConnectionsFromThisProcess();
     for (size_t i = 0; i < names.size(); ++i) {
         ASSERT_TRUE(followers[i]->UntilFinished(ids[i])) << names[i];
         EXPECT_EQ(followers[i]->FinishedJob(ids[i])->user, "u" + names[i]);

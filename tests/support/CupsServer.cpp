@@ -303,4 +303,38 @@ std::string MinimalPdf(int pages)
     return pdf;
 }
 
+const std::vector<std::string>& BulkPrinters()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> made;
+        for (int i = 0; i < 200; ++i)
+            made.push_back("bulk" + std::to_string(i));
+        return made;
+    }();
+    return names;
+}
+
+CupsServer& SharedScheduler()
+{
+    static std::unique_ptr<CupsServer> server = [] {
+        std::vector<std::string> raw{"raw", "stopped"};
+        raw.insert(raw.end(), BulkPrinters().begin(), BulkPrinters().end());
+        auto started = std::make_unique<CupsServer>(std::vector<std::string>{"laser", "ink"}, raw);
+        started->Disable("stopped");
+        started->AddClass("team", {"laser", "ink"});
+        started->UseInThisProcess();
+        return started;
+    }();
+    return *server;
+}
+
+char ThreadState(pid_t tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t end = line.rfind(')');
+    return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
+}
+
 }  // namespace ostrel::test

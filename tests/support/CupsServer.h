@@ -3,6 +3,9 @@
 #include "Process.h"
 #include "TempFolder.h"
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -79,5 +82,25 @@ private:
 
 // A valid PDF of `pages` letter-sized pages with a line on each.
 std::string MinimalPdf(int pages);
+
+// How long a test waits for a job's event: generous, since on two busy
+// cores a PostScript job through ghostscript takes a while, and nothing
+// waits longer than its event needs.
+inline constexpr std::chrono::milliseconds kCupsPatience{90000};
+
+// "bulk0" to "bulk199": two hundred raw queues of the shared scheduler.
+const std::vector<std::string>& BulkPrinters();
+
+// One scheduler for a whole test program, used by this process's libcups:
+//   laser, ink   PostScript queues whose filters count pages
+//   raw          a raw queue: no filters, no pages
+//   stopped      a raw queue that is disabled, so jobs stay queued
+//   team         a class of laser and ink
+//   bulk0...     two hundred raw queues
+CupsServer& SharedScheduler();
+
+// The scheduling state of one of this process's threads ('S' asleep, 'R'
+// running), from /proc.
+char ThreadState(pid_t tid);
 
 }  // namespace ostrel::test
