@@ -267,6 +267,32 @@ QImage PicturePainter::TitleButton(const PictureRow& row) const
     return image;
 }
 
+void PicturePainter::PaintBand(QPainter& painter, qreal width, qreal height) const
+{
+    QLinearGradient band(0, 0, width, 0);
+    band.setColorAt(0, look_.accent);
+    band.setColorAt(1, look_.accentSecond);
+    painter.fillRect(QRectF(0, 0, width, height), band);
+}
+
+void PicturePainter::BeginShapedWindow(QPainter& painter, QSize size) const
+{
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(0, 0, size.width(), size.height()), look_.windowRadius, look_.windowRadius);
+    painter.fillPath(shape, look_.card);
+    painter.setClipPath(shape);
+    PaintBand(painter, size.width(), look_.topBand);
+}
+
+void PicturePainter::EndShapedWindow(QPainter& painter, QSize size) const
+{
+    painter.setClipping(false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(look_.outline, 1));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), look_.windowRadius - 0.5,
+                            look_.windowRadius - 0.5);
+}
+
 QImage PicturePainter::MainWindow(const PictureRow& row) const
 {
     const qreal width = row.size.width();
@@ -276,15 +302,7 @@ QImage PicturePainter::MainWindow(const PictureRow& row) const
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(0, 0, width, height), look_.windowRadius, look_.windowRadius);
-    painter.fillPath(shape, look_.card);
-    painter.setClipPath(shape);
-
-    QLinearGradient band(0, 0, width, 0);
-    band.setColorAt(0, look_.accent);
-    band.setColorAt(1, look_.accentSecond);
-    painter.fillRect(QRectF(0, 0, width, look_.topBand), band);
+    BeginShapedWindow(painter, row.size);
 
     // Under the caption text, which the window draws itself at the top left.
     painter.setFont(look_.CaptionFont(11, QFont::Normal));
@@ -304,10 +322,7 @@ QImage PicturePainter::MainWindow(const PictureRow& row) const
     painter.setBrush(look_.panel);
     painter.drawRoundedRect(pageArea, look_.panelRadius, look_.panelRadius);
 
-    painter.setClipping(false);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(look_.outline, 1));
-    painter.drawRoundedRect(QRectF(0.5, 0.5, width - 1, height - 1), look_.windowRadius - 0.5, look_.windowRadius - 0.5);
+    EndShapedWindow(painter, row.size);
     painter.end();
     return KeyOut(image);
 }
@@ -344,10 +359,7 @@ QImage PicturePainter::MessageBox(const PictureRow& row) const
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
-    QLinearGradient band(0, 0, width, 0);
-    band.setColorAt(0, look_.accent);
-    band.setColorAt(1, look_.accentSecond);
-    painter.fillRect(QRectF(0, 0, width, look_.topBand - 1), band);
+    PaintBand(painter, width, look_.topBand - 1);
 
     // An information badge and the title beside it.
     const QRectF badge(14, 16, 26, 26);
@@ -375,25 +387,11 @@ QImage PicturePainter::MessageBox(const PictureRow& row) const
 
 QImage PicturePainter::Dialog(const PictureRow& row) const
 {
-    const qreal width = row.size.width();
-    const qreal height = row.size.height();
     QImage image = Blank(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(0, 0, width, height), look_.windowRadius, look_.windowRadius);
-    painter.fillPath(shape, look_.card);
-    painter.setClipPath(shape);
-    QLinearGradient band(0, 0, width, 0);
-    band.setColorAt(0, look_.accent);
-    band.setColorAt(1, look_.accentSecond);
-    painter.fillRect(QRectF(0, 0, width, look_.topBand), band);
-
-    painter.setClipping(false);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(look_.outline, 1));
-    painter.drawRoundedRect(QRectF(0.5, 0.5, width - 1, height - 1), look_.windowRadius - 0.5, look_.windowRadius - 0.5);
+    BeginShapedWindow(painter, row.size);
+    EndShapedWindow(painter, row.size);
     painter.end();
     return KeyOut(image);
 }

@@ -34,6 +34,13 @@ private:
     QImage Icon(const PictureRow& row, int size) const;
     QImage Cursor(const PictureRow& row) const;
 
+    // The accent band across the top of a window.
+    void PaintBand(QPainter& painter, qreal width, qreal height) const;
+    // A shaped window's rounded face with its band, clipped to the shape;
+    // then its outline, unclipped.
+    void BeginShapedWindow(QPainter& painter, QSize size) const;
+    void EndShapedWindow(QPainter& painter, QSize size) const;
+
     // Turns a picture drawn on transparency into a shaped background: every
     // pixel less than half covered becomes exactly the colour key, every
     // other one fully opaque, so the window's outline has no tinted fringe.
