@@ -9,14 +9,14 @@
 namespace ostrel {
 namespace {
 
-// Growing the list is the one allocation a monitor makes per job.
-template <class Change>
-void Grow(Change change)
+// A job's texts and the list's room are the allocations a monitor makes
+// per job; each failure has its own message.
+PrintJob Copy(const SpoolerJob& job)
 {
     try {
-        change();
+        return PrintJob{job};
     } catch (const std::bad_alloc&) {
-        throw EPrinter(eprinter::kNotEnoughMemoryCode, eprinter::kCouldntAllocateQueue);
+        throw EPrinter(eprinter::kNotEnoughMemoryCode, eprinter::kCouldntCreateNewJob);
     }
 }
 
@@ -32,7 +32,12 @@ std::optional<std::uint32_t> JobList::Find(std::uint32_t jobId) const
 
 void JobList::Add(const SpoolerJob& job)
 {
-    Grow([&] { jobs_.push_back(PrintJob{job}); });
+    PrintJob copy = Copy(job);
+    try {
+        jobs_.push_back(std::move(copy));
+    } catch (const std::bad_alloc&) {
+        throw EPrinter(eprinter::kNotEnoughMemoryCode, eprinter::kCouldntAllocateQueue);
+    }
 }
 
 void JobList::AddBlank(std::uint32_t jobId)
