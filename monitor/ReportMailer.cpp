@@ -2,6 +2,7 @@
 
 #include "ApplicationFolder.h"
 #include "Files.h"
+#include "LogDocument.h"
 #include "OldLogCleaner.h"
 #include "PeriodKeys.h"
 #include "RegValue.h"
@@ -83,13 +84,7 @@ std::string ReportCaption(Clock::TimePoint now)
 
 std::string BuildDailyReport(std::string_view dayLog, std::string_view stylesheetAddress, std::string_view caption)
 {
-    std::string document = ReportHeader(stylesheetAddress);
-    document += caption;
-    document += "</period>";
-    const std::size_t blanks = std::min(dayLog.find_first_not_of(' '), dayLog.size());
-    document += dayLog.substr(document.size() <= blanks ? document.size() : blanks);
-    document += "</log>";
-    return document;
+    return CompleteLogDocument(dayLog, ReportHeader(stylesheetAddress) + std::string(caption) + "</period>");
 }
 
 ReportMailer::ReportMailer(ReportMailerSetup setup) : setup_(std::move(setup))

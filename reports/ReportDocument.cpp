@@ -1,6 +1,7 @@
 #include "ReportDocument.h"
 
 #include "ApplicationFolder.h"
+#include "LogDocument.h"
 #include "Files.h"
 #include "SafeText.h"
 #include "SettingsDocument.h"
@@ -13,8 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kEventEnd = "</event>";
-
 // The name as the monitor records it, so that both find the same entry.
 std::string RecordedName(std::string_view name)
 {
@@ -26,25 +25,6 @@ std::string RecordedName(std::string_view name)
 bool UsablePrinterId(std::string_view id)
 {
     return !id.empty() && id.find('/') == std::string_view::npos && id.find('\0') == std::string_view::npos;
-}
-
-// The records of a period file up to the end of its last whole record. A
-// tail that is only line ends, or a record the monitor had begun but not
-// finished when the file was read, is dropped; any other tail is kept, so
-// that damage shows when the document is read.
-std::string_view WholeRecords(std::string_view body)
-{
-    const size_t lastEnd = body.rfind(kEventEnd);
-    const size_t cut = lastEnd == std::string_view::npos ? body.find_first_not_of(' ') : lastEnd + kEventEnd.size();
-    if (cut == std::string_view::npos)
-        return body;
-    std::string_view tail = body.substr(cut);
-    if (!tail.empty() && tail.front() == '\r')
-        tail.remove_prefix(1);
-    const bool lineEndsOnly = tail.find_first_not_of("\r\n") == std::string_view::npos;
-    const bool unfinishedRecord = tail.size() >= 2 && tail[0] == '\n' && tail[1] == '<' &&
-                                  tail.find(kEventEnd) == std::string_view::npos;
-    return lineEndsOnly || unfinishedRecord ? body.substr(0, cut) : body;
 }
 
 // The tail, below the application folder, of the folder that holds the
@@ -131,15 +111,7 @@ ReportResult<fs::path> PeriodFilePath(std::string_view appFolder, const ReportSu
 
 std::string BuildReportDocument(std::string_view periodFile, ReportKind kind, std::string_view caption)
 {
-    std::string document = ReportHeader(kind);
-    document += caption;
-    // Header and caption go over the blanks the monitor leaves at the start
-    // of every period file. Should a damaged file have fewer, they replace
-    // the blanks there are, so that no record is ever overwritten.
-    const size_t blanks = std::min(periodFile.find_first_not_of(' '), periodFile.size());
-    document += WholeRecords(periodFile.substr(std::min(blanks, document.size())));
-    document += "</log>";
-    return document;
+    return CompleteLogDocument(periodFile, ReportHeader(kind) + std::string(caption));
 }
 
 ReportResult<std::string> ReadReportDocument(const fs::path& periodFile, ReportKind kind, std::string_view caption)
