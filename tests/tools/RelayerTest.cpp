@@ -308,6 +308,9 @@ TEST(RelayerMail, ServerRepliesNeverCarryThePassword)
     };
     for (const auto& c : cases)
         EXPECT_EQ(HideSecrets(c.reply, settings), c.logged) << c.label;
+    // A password that "(hidden)" itself contains is hidden once, not for ever.
+    settings.password = "den";
+    EXPECT_EQ(HideSecrets("535 den denied", settings), "535 (hidden) (hidden)ied");
     settings.password.clear();
     EXPECT_EQ(HideSecrets("550 denied", settings), "550 denied");
 }

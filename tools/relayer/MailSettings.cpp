@@ -120,7 +120,7 @@ std::optional<std::string> ProblemWithMailSettings(const MailSettings& settings)
         return "the authentication method " + Quoted(settings.authMethod) +
                " is unknown; choose None, AUTH LOGIN, AUTH PLAIN or CRAM MD5 (ESMTPAUTH)";
     if (*method != AuthMethod::None && settings.userName.empty())
-        return "the authentication method " + settings.authMethod +
+        return "the authentication method " + Printable(settings.authMethod) +
                " needs a user name at the mail server (ESMTPEmailAddress4Server)";
     return std::nullopt;
 }

@@ -82,9 +82,12 @@ std::string HideSecrets(std::string reply, const MailSettings& settings)
         Base64(password),
         password,
     };
+    constexpr std::string_view kHidden = "(hidden)";
+    // The search goes on after the replacement, never into it: a password
+    // such as "den" is part of "(hidden)" itself.
     for (const std::string& form : forms)
-        for (std::size_t at = reply.find(form); at != std::string::npos; at = reply.find(form, at))
-            reply.replace(at, form.size(), "(hidden)");
+        for (std::size_t at = reply.find(form); at != std::string::npos; at = reply.find(form, at + kHidden.size()))
+            reply.replace(at, form.size(), kHidden);
     return reply;
 }
 
