@@ -315,6 +315,23 @@ TEST(RelayerMail, ServerRepliesNeverCarryThePassword)
     EXPECT_EQ(HideSecrets("550 denied", settings), "550 denied");
 }
 
+TEST(RelayerMail, PasswordLoginsNeedEncryptionUnlessTheServerIsHere)
+{
+    struct Case {
+        AuthMethod method;
+        const char* server;
+        bool needed;
+    };
+    const Case cases[] = {
+        {AuthMethod::Login, "mail.example.org", true},  {AuthMethod::Plain, "192.0.2.7", true},
+        {AuthMethod::Plain, "localhost", false},        {AuthMethod::Login, "127.0.0.1", false},
+        {AuthMethod::Login, "::1", false},              {AuthMethod::CramMd5, "mail.example.org", false},
+        {AuthMethod::None, "mail.example.org", false},  {AuthMethod::Plain, "127.example.org", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NeedsEncryption(c.method, c.server), c.needed) << c.server;
+}
+
 TEST(RelayerMail, DateInMailForm)
 {
     ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");

@@ -91,6 +91,15 @@ std::string HideSecrets(std::string reply, const MailSettings& settings)
     return reply;
 }
 
+bool NeedsEncryption(AuthMethod method, std::string_view server)
+{
+    if (method != AuthMethod::Login && method != AuthMethod::Plain)
+        return false;
+    const bool loopbackAddress =
+        server.starts_with("127.") && server.find_first_not_of("0123456789.") == std::string_view::npos;
+    return !(loopbackAddress || server == "localhost" || server == "::1" || server == "[::1]");
+}
+
 SmtpMailer::SmtpMailer(std::filesystem::path caFile) : caFile_(std::move(caFile)) {}
 
 SendOutcome SmtpMailer::Send(const MailSettings& settings, const MailMessage& mail)
@@ -132,13 +141,14 @@ SendOutcome SmtpMailer::Send(const MailSettings& settings, const MailMessage& ma
     curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients.get());
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(handle, CURLOPT_MIMEPOST, mime.get());
-    curl_easy_setopt(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    const AuthMethod method = ParseAuthMethod(settings.authMethod).value_or(AuthMethod::None);
+    const bool encrypted = NeedsEncryption(method, settings.server);
+    curl_easy_setopt(handle, CURLOPT_USE_SSL, static_cast<long>(encrypted ? CURLUSESSL_ALL : CURLUSESSL_TRY));
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 30L);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, 300L);
     if (!caFile_.empty())
         curl_easy_setopt(handle, CURLOPT_CAINFO, caFile_.c_str());
 
-    const AuthMethod method = ParseAuthMethod(settings.authMethod).value_or(AuthMethod::None);
     std::string refusal;
     curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, KeepServerRefusal);
     curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &refusal);
@@ -157,7 +167,11 @@ SendOutcome SmtpMailer::Send(const MailSettings& settings, const MailMessage& ma
     std::string reason = curl_easy_strerror(result);
     if (error[0] != '\0' && reason != error)
         reason += std::string(": ") + error;
-    if (result == CURLE_LOGIN_DENIED && refusal.empty())
+    if (result == CURLE_USE_SSL_FAILED && encrypted)
+        reason = "the mail server offers no encryption (STARTTLS), and the " + settings.authMethod +
+                 " login would show the password to anyone on the way; use port 465, CRAM MD5, or a server with "
+                 "STARTTLS";
+    else if (result == CURLE_LOGIN_DENIED && refusal.empty())
         reason = std::string("the mail server offers no ") + (options ? options + 5 : "") + " login";
     else if (!refusal.empty())
         reason += "; the server said: " + HideSecrets(refusal, settings);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace ostrel {
 
@@ -18,6 +19,12 @@ struct SendOutcome {
 // base64 forms the LOGIN and PLAIN logins send it in.
 std::string HideSecrets(std::string reply, const MailSettings& settings);
 
+// Whether the mail must go over an encrypted connection: the LOGIN and
+// PLAIN logins send the password in a form anyone on the way can read, so
+// they need TLS unless the server is on this machine. Without such a login
+// STARTTLS is used only when offered.
+bool NeedsEncryption(AuthMethod method, std::string_view server);
+
 // Hands a mail to a mail server.
 class Mailer {
 public:
@@ -26,7 +33,8 @@ public:
 };
 
 // SMTP through libcurl: "smtps://" on port 465, else "smtp://" with
-// STARTTLS whenever the server offers it. Certificates are verified,
+// STARTTLS whenever the server offers it, and required where
+// NeedsEncryption says so. Certificates are verified,
 // against the system's authorities or `caFile` when one is given. Logs in
 // with the settings' method (none, LOGIN, PLAIN or CRAM-MD5). Gives up
 // after 30 s without a connection or 5 minutes in all. curl_global_init
