@@ -8,6 +8,10 @@
 #include <chrono>
 
 namespace ostrel {
+class PrinterWatcher;
+}
+
+namespace ostrel {
 
 // Watches one printer and records every job that leaves its queue, once.
 // A printer that cannot be watched (not there yet, scheduler down) is tried
@@ -24,6 +28,9 @@ protected:
     std::uint32_t Run(std::stop_token stop) override;
 
 private:
+    // Records every finished job of the watcher once, then forgets it.
+    void RecordFinished(PrinterWatcher& watcher);
+
     Spooler& spooler_;
     JobRecorder& recorder_;
     Clock& clock_;

@@ -27,6 +27,12 @@ int PrinterWatcher::WaitForChanges(std::uint32_t mask, std::optional<std::chrono
         throw EPrinter(eprinter::kNoChangeNotificationCode, eprinter::kMustCreateChangeNotification);
     if (mask == 0)
         return 1;
+    if (snapshotOwed_) {
+        jobs_.Snapshot(printer_.get(), true);
+        snapshotOwed_ = false;
+        if ((printer_change::kDeleteJob & mask) == mask)
+            return 1;
+    }
     for (;;) {
         if (changes_->Wait(timeout, stop) != ChangeNotification::WaitResult::Signalled)
             return 0;
@@ -35,11 +41,14 @@ int PrinterWatcher::WaitForChanges(std::uint32_t mask, std::optional<std::chrono
             throw EPrinter(block.Error(), eprinter::kFetchFailed);
         // A deletion is settled against the queue itself; the data of its
         // block are not needed for that.
-        if (block->changes & printer_change::kDeleteJob)
+        if (block->changes & printer_change::kDeleteJob) {
+            snapshotOwed_ = true;
             jobs_.Snapshot(printer_.get(), true);
-        else
+            snapshotOwed_ = false;
+        } else {
             for (const NotifyEntry& entry : block->entries)
                 jobs_.Apply(entry);
+        }
         if ((block->changes & mask) == mask)
             return 1;
     }

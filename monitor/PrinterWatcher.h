@@ -27,7 +27,8 @@ public:
     // Waits until a change holding every bit of `mask` has been folded in
     // (1), or until `timeout` passes or `stop` is requested (0). Without a
     // change notification raises "Must be created an change notification
-    // object.".
+    // object.". A deletion whose queue snapshot failed is settled by the
+    // next call, so that the jobs it finished are not lost.
     int WaitForChanges(std::uint32_t mask, std::optional<std::chrono::milliseconds> timeout, std::stop_token stop);
 
     std::uint32_t JobCount() const { return jobs_.Count(); }
@@ -42,6 +43,7 @@ private:
     JobList jobs_;
     std::unique_ptr<SpoolerPrinter> printer_;
     std::unique_ptr<ChangeNotification> changes_;
+    bool snapshotOwed_ = false;
 };
 
 }  // namespace ostrel

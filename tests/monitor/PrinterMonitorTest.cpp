@@ -71,6 +71,23 @@ TEST_F(PrinterMonitorTest, RecordsEachJobThatLeavesTheQueueOnce)
     EXPECT_NE(log.find(Recorded(2, 1)), std::string::npos);
 }
 
+TEST_F(PrinterMonitorTest, AJobThatEndsWhileTheMonitorPausesIsRecordedWhenItStops)
+{
+    spooler_.AddPrinter("Laser");
+    monitor_.Start();
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 1));
+    spooler_.Submit("Laser", Job(1, 3));
+    spooler_.Submit("Laser", Job(2, 1));
+    spooler_.Finish("Laser", 1);
+    ASSERT_TRUE(clock_.WaitForSleep(1));  // job 1 recorded, pausing
+
+    spooler_.Finish("Laser", 2);
+    monitor_.Stop();  // a settings reload, or the host ending
+    const std::string log = YearLog();
+    EXPECT_NE(log.find(Recorded(2, 1)), std::string::npos) << log;
+    EXPECT_EQ(log.find(Recorded(1, 3)), log.rfind(Recorded(1, 3)));
+}
+
 TEST_F(PrinterMonitorTest, APrinterThatAppearsLaterIsWatchedWithoutARestart)
 {
     monitor_.Start();

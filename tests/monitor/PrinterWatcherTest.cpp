@@ -100,6 +100,20 @@ TEST_F(PrinterWatcherTest, AJobGoneBeforeItWasSeenIsNeverKnown)
     EXPECT_EQ(watcher->JobCount(), 0u);
 }
 
+TEST_F(PrinterWatcherTest, ADeletionWhoseSnapshotFailedIsSettledByTheNextWait)
+{
+    spooler.Submit("Laser", Job(1, "john", 2));
+    spooler.Finish("Laser", 1);
+    spooler.FailNextSnapshot(1722);
+    ExpectRaises([&] { Wait(); }, 1722, "Couldn't refresh the printer queue");
+    ASSERT_EQ(watcher->JobCount(), 1u);
+    EXPECT_FALSE(watcher->JobAt(0).Finished());
+
+    EXPECT_EQ(Wait(), 1);  // no new change: the owed snapshot alone
+    EXPECT_TRUE(watcher->JobAt(0).Finished());
+    EXPECT_EQ(Wait(), 0);
+}
+
 TEST_F(PrinterWatcherTest, AWaitWithoutMaskReturnsAtOnce)
 {
     spooler.Submit("Laser", Job(1, "john", 1));
