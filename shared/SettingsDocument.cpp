@@ -9,10 +9,11 @@
 
 namespace ostrel {
 
-std::string ReadWholeFile(const std::filesystem::path& file)
+namespace {
+
+// Documents made on Windows end their lines with "\r\n".
+std::string WithoutCarriageReturns(std::string text)
 {
-    std::string text = ReadFileBytes(file).value_or(std::string());
-    // Documents made on Windows end their lines with "\r\n".
     if (text.find('\r') == std::string::npos)
         return text;
     std::string::size_type out = 0;
@@ -23,6 +24,13 @@ std::string ReadWholeFile(const std::filesystem::path& file)
     }
     text.resize(out);
     return text;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::filesystem::path& file)
+{
+    return WithoutCarriageReturns(ReadFileBytes(file).value_or(std::string()));
 }
 
 std::string StripXmlSpecials(std::string_view text)
@@ -251,7 +259,13 @@ bool SettingsDocument::AddUser(std::string_view user)
 bool SettingsDocument::Edit(const std::function<bool(std::string&)>& change)
 {
     FileLock lock(std::filesystem::path(file_) += ".lock");
-    std::string document = Read();
+    // A missing document is edited as the empty text; one that exists but
+    // cannot be read is left alone, never replaced by an edit of nothing.
+    std::optional<std::string> bytes = ReadFileBytes(file_);
+    std::error_code error;
+    if (!bytes && (std::filesystem::exists(file_, error) || error))
+        return false;
+    std::string document = WithoutCarriageReturns(std::move(bytes).value_or(std::string()));
     if (!change(document))
         return false;
     return ReplaceFile(file_, document);

@@ -66,6 +66,31 @@ TEST(SettingsDocumentTest, MissingDocumentGetsAUserListOfItsOwn)
     EXPECT_EQ(ReadFileBytes(document.File()), "<users><username>u</username></users>");
 }
 
+TEST(SettingsDocumentTest, ADocumentThatCannotBeReadIsNeverReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as a user who may write but not read the document";
+    test::TempFolder temp;
+    constexpr uid_t kNobody = 65534;
+    const fs::path file = temp / "settings.xml";
+    const std::string original = "<log><printers><name>Laser</name></printers></log>";
+    ASSERT_TRUE(ReplaceFile(file, original, 0200));  // write-only for its owner
+    ASSERT_EQ(::chown(temp.Path().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The edit must refuse, not write a document of the user list alone.
+        const bool edited = ::setuid(kNobody) == 0 && SettingsDocument(file).AddUser("maria");
+        ::_exit(edited ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadFileBytes(file), original);
+}
+
 TEST(SettingsTextTest, OnlyTheExactTextOneMeansMonitored)
 {
     for (const char* flag : {"1", "1 ", " 1", "01", "", "true", "0"}) {
