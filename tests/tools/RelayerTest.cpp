@@ -486,6 +486,27 @@ TEST(RelayerRun, OneLineForEveryOutcome)
     }
 }
 
+TEST(RelayerRun, OnlyFilesOfTheLogsFolderAreMailed)
+{
+    TempFolder app;
+    DirectoryRegistry hive(app / "registry");
+    FakeClock clock(LocalTimePoint(2024, 3, 1, 14, 0, 0));
+    StoreSettings(hive, GoodSettings());
+    fs::create_directories(app / "Logs");
+    ASSERT_TRUE(ReplaceFile(app / "secret.txt", "not a log"));
+    fs::create_symlink(app / "secret.txt", app / "Logs" / "Report.xml");
+    const fs::path outside[] = {app / "secret.txt", app / "Logs" / ".." / "secret.txt", app / "Logs" / "Report.xml"};
+    for (const fs::path& file : outside) {
+        SetText(hive, "ESentFile", file.string());
+        RecordingMailer mailer;
+        RecordingLog log;
+        EXPECT_EQ(RunRelayer({hive, app.Path().string(), mailer, log, clock}), kRelayerNoFile) << file;
+        EXPECT_TRUE(mailer.sent.empty()) << file;
+        ASSERT_EQ(log.lines.size(), 1u);
+        EXPECT_NE(log.lines[0].find("only files of the Logs folder"), std::string::npos) << log.lines[0];
+    }
+}
+
 TEST(RelayerRun, TheTestMessageGoesOutWithItsOwnSubject)
 {
     TempFolder app;

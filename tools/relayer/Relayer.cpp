@@ -5,6 +5,7 @@
 #include "HandOver.h"
 #include "MailComposer.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace ostrel {
@@ -14,6 +15,23 @@ namespace fs = std::filesystem;
 
 // Larger files are no print log of a day; reading them could exhaust memory.
 constexpr std::uintmax_t kLargestFile = 256u << 20;
+
+// Whether `file` lies, links resolved, inside the Logs folder of the
+// application folder: the hand-over values are writable by the
+// administrators, and the mailer must never mail just any file of the
+// machine, such as /etc/shadow, to an address they choose.
+bool InLogsFolder(const fs::path& file, const std::string& appFolder)
+{
+    std::error_code error;
+    const fs::path logs = fs::canonical(InApplicationFolder(appFolder, "Logs"), error);
+    if (error)
+        return false;
+    const fs::path resolved = fs::canonical(file, error);
+    if (error)
+        return false;
+    const auto [logsEnd, unused] = std::mismatch(logs.begin(), logs.end(), resolved.begin(), resolved.end());
+    return logsEnd == logs.end() && resolved != logs;
+}
 
 std::string Where(const MailSettings& settings)
 {
@@ -45,6 +63,11 @@ int RunRelayer(const RelayerEnvironment& environment)
     if (!fs::is_regular_file(status)) {
         environment.log.Error("cannot send " + what + ": " +
                               (fs::exists(status) ? "it is not a regular file" : "there is no such file"));
+        return kRelayerNoFile;
+    }
+    if (!InLogsFolder(handOver.file, environment.appFolder)) {
+        environment.log.Error("cannot send " + what + ": only files of the Logs folder of " +
+                              Printable(environment.appFolder) + " are mailed");
         return kRelayerNoFile;
     }
     if (fs::file_size(handOver.file, error) > kLargestFile) {
