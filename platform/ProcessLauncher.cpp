@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -35,6 +37,17 @@ struct SpawnSetup {
 
 }  // namespace
 
+bool SafeForRootToStart(const std::filesystem::path& program)
+{
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(program, error);
+    if (error || resolved.filename() != program.filename())
+        return false;
+    struct stat status {};
+    return ::stat(resolved.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == 0 &&
+           (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 SpawnProcessLauncher::~SpawnProcessLauncher()
 {
     std::lock_guard lock(mutex_);
@@ -45,6 +58,8 @@ bool SpawnProcessLauncher::Start(const std::filesystem::path& program)
 {
     std::lock_guard lock(mutex_);
     ReapFinishedLocked();
+    if (::geteuid() == 0 && !SafeForRootToStart(program))
+        return false;
 
     SpawnSetup setup;
     // The host blocks its quit signals in every thread; the child must not

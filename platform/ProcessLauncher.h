@@ -25,8 +25,16 @@ public:
     virtual void ReapFinished() = 0;
 };
 
+// Whether root may start `program`: once links are resolved it is a file of
+// root's that nobody else may change, and it still bears the name it was
+// asked for. The folder that names the program comes from a registry value
+// the administrators' group may write; without this, any of them could
+// have root run a program of theirs, or any program of the machine.
+bool SafeForRootToStart(const std::filesystem::path& program);
+
 // posix_spawn. It waits only for the children it started itself, never for
-// any other child of the process.
+// any other child of the process. Run as root, it starts only programs
+// that are SafeForRootToStart.
 class SpawnProcessLauncher final : public ProcessLauncher {
 public:
     SpawnProcessLauncher() = default;

@@ -84,5 +84,39 @@ TEST(ProcessLauncher, AProgramThatCannotStartIsReported)
     EXPECT_EQ(launcher.Unreaped(), 0u);
 }
 
+TEST(ProcessLauncher, RootStartsOnlyItsOwnProgramsByTheirOwnName)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the rule is root's";
+    TempFolder folder;
+    const auto reporter = WriteReporter(folder);
+    ASSERT_TRUE(ReplaceFile(folder / "Relayer", "#!/bin/sh\n", 0755));
+    ASSERT_TRUE(ReplaceFile(folder / "writable", "#!/bin/sh\n", 0775));
+    std::filesystem::create_directory(folder / "other");
+    std::filesystem::create_symlink("/bin/true", folder / "other" / "Relayer");
+    std::filesystem::create_symlink(folder / "Relayer", folder / "other" / "linked");
+
+    struct Case {
+        const char* label;
+        std::filesystem::path program;
+        bool safe;
+    };
+    const Case cases[] = {
+        {"root's own, read-only for others", folder / "Relayer", true},
+        {"a link to another program of the machine", folder / "other" / "Relayer", false},
+        {"a link under another name", folder / "other" / "linked", false},
+        {"writable by its group", folder / "writable", false},
+        {"missing", folder / "missing", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SafeForRootToStart(c.program), c.safe) << c.label;
+
+    // Someone else's program is never root's.
+    ASSERT_EQ(::chown(reporter.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(SafeForRootToStart(reporter));
+    SpawnProcessLauncher launcher;
+    EXPECT_FALSE(launcher.Start(reporter));
+}
+
 }  // namespace
 }  // namespace ostrel::test
