@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <thread>
@@ -153,26 +151,11 @@ TEST_F(PrinterWatcherCupsTest, EachEndedJobEndsOneWaitFinishedWithCupsCount)
 TEST_F(PrinterWatcherCupsTest, StopWakesABlockedWaitWithin100Milliseconds)
 {
     auto watcher = Watch("stopped");
-    std::atomic<pid_t> waiter{0};
-    std::atomic<std::chrono::steady_clock::rep> wokeAt{0};
-    std::atomic<int> result{-1};
-    std::stop_source stop;
-    std::jthread thread([&] {
-        waiter = static_cast<pid_t>(::syscall(SYS_gettid));
-        result = watcher->WaitForChanges(kDeleted, std::nullopt, stop.get_token());
-        wokeAt = std::chrono::steady_clock::now().time_since_epoch().count();
-    });
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while ((waiter == 0 || test::ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    ASSERT_EQ(test::ThreadState(waiter), 'S');
-
-    const auto stoppedAt = std::chrono::steady_clock::now();
-    stop.request_stop();
-    thread.join();
-    EXPECT_EQ(result, 0);
-    const auto woke = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(wokeAt.load()));
-    EXPECT_LT(woke - stoppedAt, 100ms);
+    const test::StoppedWait stopped =
+        test::StopABlockedWait([&](std::stop_token stop) { return watcher->WaitForChanges(kDeleted, std::nullopt, stop); });
+    ASSERT_TRUE(stopped.slept);
+    EXPECT_EQ(stopped.result, 0);
+    EXPECT_LT(stopped.wakeDelay, 100ms);
 }
 
 TEST_F(PrinterWatcherCupsTest, ARestartedSchedulerStillReportsTheNextJob)

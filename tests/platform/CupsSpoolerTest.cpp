@@ -3,12 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <limits>
@@ -358,26 +356,11 @@ TEST_F(CupsSpoolerTest, StopWakesABlockedWaitWithin100Milliseconds)
     Follower follower(*spooler, "stopped");
     EXPECT_EQ(follower.Changes().Wait(1ms, {}), ChangeNotification::WaitResult::TimedOut);
 
-    std::atomic<pid_t> waiter{0};
-    std::atomic<std::chrono::steady_clock::rep> wokeAt{0};
-    std::atomic<int> result{-1};
-    std::stop_source stop;
-    std::jthread thread([&] {
-        waiter = static_cast<pid_t>(::syscall(SYS_gettid));
-        result = static_cast<int>(follower.Changes().Wait(std::nullopt, stop.get_token()));
-        wokeAt = std::chrono::steady_clock::now().time_since_epoch().count();
-    });
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while ((waiter == 0 || test::ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    ASSERT_EQ(test::ThreadState(waiter), 'S');
-
-    const auto stoppedAt = std::chrono::steady_clock::now();
-    stop.request_stop();
-    thread.join();
-    EXPECT_EQ(result, static_cast<int>(ChangeNotification::WaitResult::Stopped));
-    const auto woke = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(wokeAt.load()));
-    EXPECT_LT(woke - stoppedAt, 100ms);
+    const test::StoppedWait stopped = test::StopABlockedWait(
+        [&](std::stop_token stop) { return static_cast<int>(follower.Changes().Wait(std::nullopt, stop)); });
+    ASSERT_TRUE(stopped.slept);
+    EXPECT_EQ(stopped.result, static_cast<int>(ChangeNotification::WaitResult::Stopped));
+    EXPECT_LT(stopped.wakeDelay, 100ms);
 }
 
 TEST_F(CupsSpoolerTest, JobsAreStillSeenAfterTheSchedulerRestarts)

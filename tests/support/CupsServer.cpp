@@ -1,7 +1,9 @@
 #include "CupsServer.h"
 
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace ostrel::test {
 namespace {
@@ -328,6 +331,10 @@ CupsServer& SharedScheduler()
     return *server;
 }
 
+namespace {
+
+// The scheduling state of one of this process's threads ('S' asleep, 'R'
+// running), from /proc.
 char ThreadState(pid_t tid)
 {
     std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
@@ -335,6 +342,34 @@ char ThreadState(pid_t tid)
     std::getline(stat, line);
     const size_t end = line.rfind(')');
     return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
+}
+
+}  // namespace
+
+StoppedWait StopABlockedWait(const std::function<int(std::stop_token)>& wait)
+{
+    std::atomic<pid_t> waiter{0};
+    std::atomic<std::chrono::steady_clock::rep> wokeAt{0};
+    std::atomic<int> result{-1};
+    std::stop_source stop;
+    std::jthread thread([&] {
+        waiter = static_cast<pid_t>(::syscall(SYS_gettid));
+        result = wait(stop.get_token());
+        wokeAt = std::chrono::steady_clock::now().time_since_epoch().count();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((waiter == 0 || ThreadState(waiter) != 'S') && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    StoppedWait stopped;
+    stopped.slept = ThreadState(waiter) == 'S';
+
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    stop.request_stop();
+    thread.join();
+    stopped.result = result;
+    stopped.wakeDelay =
+        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(wokeAt.load())) - stoppedAt;
+    return stopped;
 }
 
 }  // namespace ostrel::test

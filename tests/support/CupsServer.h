@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <stop_token>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -99,8 +101,15 @@ const std::vector<std::string>& BulkPrinters();
 //   bulk0...     two hundred raw queues
 CupsServer& SharedScheduler();
 
-// The scheduling state of one of this process's threads ('S' asleep, 'R'
-// running), from /proc.
-char ThreadState(pid_t tid);
+// What became of a wait that was stopped while it slept.
+struct StoppedWait {
+    bool slept = false;  // the waiting thread was seen asleep before the stop
+    int result = -1;     // what the wait returned
+    std::chrono::nanoseconds wakeDelay{};  // from the stop request to its return
+};
+
+// Runs `wait` on a thread of its own, waits until that thread sleeps in the
+// kernel, requests the stop and measures how soon the wait returns.
+StoppedWait StopABlockedWait(const std::function<int(std::stop_token)>& wait);
 
 }  // namespace ostrel::test
