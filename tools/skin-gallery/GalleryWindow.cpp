@@ -2,7 +2,7 @@
 
 #include "CSkinButton.h"
 #include "DialogBuilder.h"
-#include "GalleryTemplates.h"
+#include "ConsoleTemplates.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -12,23 +12,6 @@
 namespace ostrel::gallery {
 
 namespace {
-
-struct PageButton {
-    int id;
-    int normal;
-    int pressed;
-    int hover;
-    QPoint origin;
-};
-
-// Normal, pressed, hover; the pressed picture doubles as the disabled one,
-// so the current page's button looks pressed.
-constexpr std::array<PageButton, 4> kPageButtons{{
-    {1110, 143, 142, 144, {15, 3}},
-    {1111, 169, 171, 170, {15, 53}},
-    {1112, 172, 168, 173, {15, 103}},
-    {1113, 145, 147, 146, {15, 153}},
-}};
 
 void Skin(const CSkinDialog& page, int id, int normal, int pressed, int hover = 0)
 {
@@ -60,24 +43,24 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
     pageBar_->move(10, 90);
     pageBar_->SetBackgroundBitmap(152);
 
-    const std::array<DialogTemplate, 4> templates{StatusPageTemplate(), PrintersPageTemplate(), ReportsPageTemplate(),
-                                                  SettingsPageTemplate()};
     for (std::size_t index = 0; index < pages_.size(); ++index) {
-        const PageButton& entry = kPageButtons[index];
+        const PageEntry& entry = PageTable()[index];
         auto* button = new CSkinButton(pageBar_);
-        DialogBuilder::SetId(*button, entry.id);
-        button->setGeometry(QRect(entry.origin, QSize(120, 25)));
+        DialogBuilder::SetId(*button, entry.buttonId);
+        button->setGeometry(QRect(entry.buttonOrigin, kPageButtonSize));
         button->SetBitmaps(entry.normal, entry.pressed, entry.hover, entry.pressed);
         connect(button, &QPushButton::clicked, this, [this, index] { ShowPage(static_cast<int>(index)); });
         pageButtons_[index] = button;
 
-        auto* page = new CSkinDialog(templates[index], this);
+        auto* page = new CSkinDialog(PageTemplate(entry.templateId), this);
         page->SetColourRule(index == 0 ? ColourRule::WhiteFace() : ColourRule::Pages());
-        page->setGeometry(QRect(QPoint(160, 80), QSize(420, index == 0 ? 270 : 300)));
+        page->setGeometry(QRect(kPageOrigin, entry.pageSize));
         pages_[index] = page;
     }
 
     CSkinDialog& status = *pages_[0];
+    status.Control(1051)->setProperty("text", QStringLiteral("operator"));
+    status.Control(1052)->setProperty("text", QStringLiteral("Laser-3rd-Floor"));
     Skin(status, 1047, 174, 175, 174);
     Skin(status, 1048, 180, 177, 180);
     Skin(status, 1053, 183, 184, 183);

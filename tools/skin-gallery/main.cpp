@@ -6,7 +6,7 @@
 #include "CResizeDlg.h"
 #include "CSkinButton.h"
 #include "CSkinDialog.h"
-#include "GalleryTemplates.h"
+#include "ConsoleTemplates.h"
 #include "GalleryWindow.h"
 #include "PictureTable.h"
 #include "SkinResources.h"
@@ -127,7 +127,10 @@ int main(int argc, char** argv)
     QObject::connect(email.Button(2), &QPushButton::clicked, &email, &QDialog::reject);
     email.move(630, 20);
 
-    CResizeDlg viewer(ViewerTemplate());
+    DialogTemplate catalogue = ReportViewerTemplate();
+    catalogue.title = QStringLiteral("Skin pictures");
+    catalogue.styles |= WindowStyle::Caption;
+    CResizeDlg viewer(catalogue);
     auto* browser = new QTextBrowser;
     browser->setHtml(PictureCatalogue());
     auto* area = new QHBoxLayout(viewer.Control(1008));

@@ -1,6 +1,6 @@
-#include "GalleryTemplates.h"
+#include "ConsoleTemplates.h"
 
-namespace ostrel::gallery {
+namespace ostrel {
 
 namespace {
 
@@ -12,37 +12,37 @@ constexpr int kNone = kNoControlId;
 
 DialogTemplate MainWindowTemplate()
 {
-    return {102, QSize(390, 247), QStringLiteral("Quillmere"), WindowStyle::None,
-            {{1000, K::Static, QRect(7, 7, 0, 0), QStringLiteral("Quillmere"), S::NoWrap},
-             {1058, K::PushButton, QRect(354, 6, 13, 12), {}, {}},
-             {1046, K::PushButton, QRect(370, 5, 14, 14), {}, {}}}};
+    return {ids::dialog::kMainWindow, QSize(390, 247), QStringLiteral("Quillmere"), WindowStyle::None,
+            {{ids::control::kCaption, K::Static, QRect(7, 7, 0, 0), QStringLiteral("Quillmere"), S::NoWrap},
+             {ids::control::kHelpButton, K::PushButton, QRect(354, 6, 13, 12), {}, {}},
+             {ids::control::kCloseButton, K::PushButton, QRect(370, 5, 14, 14), {}, {}}}};
 }
 
 DialogTemplate PageBarTemplate()
 {
-    return {134, QSize(96, 182), {}, WindowStyle::Child, {}};
+    return {ids::dialog::kPageBar, QSize(96, 182), {}, WindowStyle::Child, {}};
 }
 
 DialogTemplate StatusPageTemplate()
 {
-    return {140, QSize(279, 167), {}, WindowStyle::Child,
+    return {ids::dialog::kStatusPage, QSize(279, 167), {}, WindowStyle::Child,
             {{1047, K::PushButton, QRect(38, 24, 66, 16), {}, S::Disabled},
              {1048, K::PushButton, QRect(147, 24, 67, 16), {}, {}},
              {kNone, K::GroupBox, QRect(7, 13, 265, 56), {}, {}},
-             {kNone, K::Static, QRect(111, 7, 0, 0), QStringLiteral("Status"), S::NoWrap},
+             {kNone, K::Static, QRect(111, 7, 0, 0), QStringLiteral("Status"), S::NoWrap | S::CentreText},
              {kNone, K::Static, QRect(50, 54, 0, 0), QStringLiteral("Application Status:"), S::NoWrap},
              {1050, K::Static, QRect(120, 55, 79, 8), QStringLiteral("Monitoring"), {}},
              {kNone, K::Static, QRect(7, 80, 0, 0), QStringLiteral("Current User:"), S::NoWrap},
-             {1051, K::Static, QRect(54, 80, 125, 8), QStringLiteral("operator"), {}},
+             {1051, K::Static, QRect(54, 80, 125, 8), {}, {}},
              {kNone, K::Static, QRect(7, 94, 0, 0), QStringLiteral("Default Printer:"), S::NoWrap},
-             {1052, K::Static, QRect(59, 94, 128, 8), QStringLiteral("Laser-3rd-Floor"), {}},
+             {1052, K::Static, QRect(59, 94, 128, 8), {}, {}},
              {1053, K::PushButton, QRect(38, 115, 67, 16), {}, {}},
              {1054, K::PushButton, QRect(147, 115, 67, 16), {}, {}}}};
 }
 
 DialogTemplate PrintersPageTemplate()
 {
-    return {130, QSize(286, 163), {}, WindowStyle::Child,
+    return {ids::dialog::kPrintersPage, QSize(286, 163), {}, WindowStyle::Child,
             {{kNone, K::Static, QRect(7, 2, 0, 0), QStringLiteral("All Printers:"), S::NoWrap},
              {1009, K::ListBox, QRect(7, 13, 267, 52), {}, S::Sorted},
              {1011, K::PushButton, QRect(7, 73, 66, 17), {}, {}},
@@ -55,7 +55,7 @@ DialogTemplate PrintersPageTemplate()
 
 DialogTemplate ReportsPageTemplate()
 {
-    return {131, QSize(282, 187), {}, WindowStyle::Child,
+    return {ids::dialog::kReportsPage, QSize(282, 187), {}, WindowStyle::Child,
             {{kNone, K::Static, QRect(7, 4, 0, 0), QStringLiteral("Choose a report"), S::NoWrap},
              {kNone, K::Static, QRect(7, 20, 0, 0), QStringLiteral("Select period:"), S::NoWrap},
              {1001, K::ComboBox, QRect(70, 18, 120, 80), {}, {}},
@@ -74,7 +74,7 @@ DialogTemplate ReportsPageTemplate()
 
 DialogTemplate SettingsPageTemplate()
 {
-    return {132, QSize(272, 166), {}, WindowStyle::Child,
+    return {ids::dialog::kSettingsPage, QSize(272, 166), {}, WindowStyle::Child,
             {{kNone, K::Static, QRect(8, 9, 0, 0), QStringLiteral("Email Reports"), S::NoWrap},
              {kNone, K::GroupBox, QRect(7, 13, 258, 34), {}, {}},
              {kNone, K::Static, QRect(30, 27, 0, 0), QStringLiteral("Enable Email Notification"), S::NoWrap},
@@ -85,34 +85,44 @@ DialogTemplate SettingsPageTemplate()
              {kNone, K::Static, QRect(30, 87, 0, 0), QStringLiteral("Select a printer"), S::NoWrap},
              {1002, K::ComboBox, QRect(88, 85, 169, 55), {}, {}},
              {kNone, K::Static, QRect(30, 107, 0, 0), QStringLiteral("Type its cost"), S::NoWrap},
-             {1044, K::Edit, QRect(88, 104, 48, 14), QStringLiteral("4"), {}},
+             {1044, K::Edit, QRect(88, 104, 48, 14), {}, {}},
              {kNone, K::Static, QRect(139, 108, 0, 0), QStringLiteral("cents per page"), S::NoWrap},
              {1045, K::PushButton, QRect(190, 103, 66, 16), {}, {}}}};
 }
 
 DialogTemplate MessageBoxTemplate(const QString& text)
 {
-    return {159, QSize(244, 100), QStringLiteral("Quillmere"), WindowStyle::None,
-            {{1056, K::Static, QRect(7, 60, 230, 33), text, {}},
-             {1, K::PushButton, QRect(170, 11, 66, 16), {}, S::DefaultButton}}};
+    return {ids::dialog::kMessageBox, QSize(244, 100), QStringLiteral("Quillmere"), WindowStyle::None,
+            {{ids::control::kMessageText, K::Static, QRect(7, 60, 230, 33), text, {}},
+             {ids::control::kOk, K::PushButton, QRect(170, 11, 66, 16), {}, S::DefaultButton}}};
+}
+
+DialogTemplate AboutBoxTemplate(const QString& title, const QString& text)
+{
+    return {ids::dialog::kAboutBox, QSize(244, 100), QStringLiteral("About Quillmere"), WindowStyle::None,
+            {{ids::control::kAboutTitle, K::Static, QRect(7, 42, 230, 10), title, S::NoWrap},
+             {ids::control::kAboutText, K::Static, QRect(7, 56, 230, 40), text, {}},
+             {ids::control::kOk, K::PushButton, QRect(170, 11, 66, 16), {}, S::DefaultButton}}};
 }
 
 DialogTemplate EmailSettingsTemplate()
 {
     const auto field = [](int id, int y, const QString& label, ControlStyles styles = S::None) {
+        const bool combo = id == 1037;
         return std::pair<ControlTemplate, ControlTemplate>{
             {kNone, K::Static, QRect(16, y + 2, 0, 0), label, S::NoWrap},
-            {id, id == 1037 ? K::ComboBox : K::Edit, QRect(86, y, 92, id == 1037 ? 60 : 12), {}, styles}};
+            {id, combo ? K::ComboBox : K::Edit, QRect(86, y, 92, combo ? 60 : 12), {}, styles}};
     };
-    DialogTemplate dialog{139, QSize(193, 267), QStringLiteral("Email Settings"), WindowStyle::None, {}};
+    DialogTemplate dialog{ids::dialog::kEmailSettings, QSize(193, 267), QStringLiteral("Email Settings"),
+                          WindowStyle::None, {}};
     auto& controls = dialog.controls;
     controls.push_back({kNone, K::GroupBox, QRect(7, 10, 179, 30), QStringLiteral("Personal Information"), {}});
-    controls.push_back({kNone, K::GroupBox, QRect(7, 46, 179, 106), QStringLiteral("Sender Information"), {}});
+    controls.push_back({kNone, K::GroupBox, QRect(7, 46, 179, 106), QStringLiteral("Sender Infomation"), {}});
     controls.push_back({kNone, K::GroupBox, QRect(7, 158, 179, 48), QStringLiteral("Server Information"), {}});
     for (const auto& [label, box] : {field(1027, 22, QStringLiteral("Email Address")),
                                      field(1036, 58, QStringLiteral("Name")),
                                      field(1030, 76, QStringLiteral("Email")),
-                                     field(1037, 94, QStringLiteral("Authentication"), S::Editable | S::Sorted),
+                                     field(1037, 94, QStringLiteral("Authentication Method"), S::Editable | S::Sorted),
                                      field(1032, 112, QStringLiteral("User Name")),
                                      field(1033, 130, QStringLiteral("Password"), S::Password),
                                      field(1034, 170, QStringLiteral("Mail Server")),
@@ -121,18 +131,84 @@ DialogTemplate EmailSettingsTemplate()
         controls.push_back(box);
     }
     controls.push_back({1038, K::PushButton, QRect(24, 220, 66, 16), {}, S::DefaultButton});
-    controls.push_back({2, K::PushButton, QRect(103, 220, 66, 16), {}, {}});
+    controls.push_back({ids::control::kCancel, K::PushButton, QRect(103, 220, 66, 16), {}, {}});
     controls.push_back({1025, K::PushButton, QRect(24, 242, 66, 16), {}, {}});
     controls.push_back({1026, K::PushButton, QRect(103, 242, 66, 16), {}, {}});
     return dialog;
 }
 
-DialogTemplate ViewerTemplate()
+DialogTemplate ReportViewerTemplate()
 {
-    return {137, QSize(403, 214), QStringLiteral("Skin pictures"), WindowStyle::Caption | WindowStyle::SizingBorder,
+    return {ids::dialog::kReportViewer, QSize(403, 214), {}, WindowStyle::SizingBorder,
             {{1008, K::Custom, QRect(7, 7, 389, 177), {}, {}},
-             {1, K::PushButton, QRect(240, 191, 66, 16), {}, S::DefaultButton},
-             {2, K::PushButton, QRect(326, 191, 66, 16), {}, {}}}};
+             {ids::control::kOk, K::PushButton, QRect(240, 191, 66, 16), {}, S::DefaultButton},
+             {ids::control::kCancel, K::PushButton, QRect(326, 191, 66, 16), {}, {}}}};
 }
 
-} // namespace ostrel::gallery
+const std::array<PageEntry, 4>& PageTable()
+{
+    static const std::array<PageEntry, 4> pages{{
+        {ids::control::kStatusPageButton, 143, 142, 144, {15, 3}, ids::dialog::kStatusPage, {420, 270}},
+        {ids::control::kPrintersPageButton, 169, 171, 170, {15, 53}, ids::dialog::kPrintersPage, {420, 300}},
+        {ids::control::kReportsPageButton, 172, 168, 173, {15, 103}, ids::dialog::kReportsPage, {420, 300}},
+        {ids::control::kSettingsPageButton, 145, 147, 146, {15, 153}, ids::dialog::kSettingsPage, {420, 300}},
+    }};
+    return pages;
+}
+
+DialogTemplate PageTemplate(int templateId)
+{
+    switch (templateId) {
+    case ids::dialog::kStatusPage:
+        return StatusPageTemplate();
+    case ids::dialog::kPrintersPage:
+        return PrintersPageTemplate();
+    case ids::dialog::kReportsPage:
+        return ReportsPageTemplate();
+    case ids::dialog::kSettingsPage:
+        return SettingsPageTemplate();
+    default:
+        return {templateId, {}, {}, WindowStyle::Child, {}};
+    }
+}
+
+std::vector<MenuItem> HelpMenuItems()
+{
+    using namespace ids::command;
+    return {{kHelpContents, QStringLiteral("Help &Contents")},
+            {kHelpIndex, QStringLiteral("Help &Index")},
+            {kHelpSearch, QStringLiteral("Help &Search")},
+            {ids::kSeparator, {}},
+            {kProductPage, QStringLiteral("&Product Page")},
+            {kCompanyPage, QStringLiteral("C&ompany Page")},
+            {ids::kSeparator, {}},
+            {kSupportPage, QStringLiteral("&Get Support")},
+            {kTellAFriend, QStringLiteral("&Tell a Friend")},
+            {ids::kSeparator, {}},
+            {kAbout, QStringLiteral("&About")}};
+}
+
+std::vector<MenuItem> TrayMenuItems()
+{
+    using namespace ids::command;
+    return {{kTrayShow, QStringLiteral("Show")},
+            {ids::kSeparator, {}},
+            {kTrayStartMonitoring, QStringLiteral("Start monitoring")},
+            {kTrayStopMonitoring, QStringLiteral("Stop monitoring")},
+            {ids::kSeparator, {}},
+            {kTrayHelpContents, QStringLiteral("Help Contents")},
+            {kTrayHelpIndex, QStringLiteral("Help Index")},
+            {kTrayHelpSearch, QStringLiteral("Help Search")},
+            {ids::kSeparator, {}},
+            {kAbout, QStringLiteral("About")},
+            {kTrayTellAFriend, QStringLiteral("Tell a friend")},
+            {ids::kSeparator, {}},
+            {kTrayExit, QStringLiteral("Exit")}};
+}
+
+QString AboutMenuCaption()
+{
+    return QStringLiteral("&About Quillmere...");
+}
+
+} // namespace ostrel

@@ -1,0 +1,83 @@
+#pragma once
+
+// The numbers by which the console's windows, controls, pictures and
+// commands are known. They are fixed: the pictures are painted under these
+// numbers and the help and the tests refer to them.
+namespace ostrel::ids {
+
+// Dialog templates.
+namespace dialog {
+inline constexpr int kAboutBox = 100;
+inline constexpr int kMainWindow = 102;
+inline constexpr int kPrintersPage = 130;
+inline constexpr int kReportsPage = 131;
+inline constexpr int kSettingsPage = 132;
+inline constexpr int kPageBar = 134;
+inline constexpr int kReportViewer = 137;
+inline constexpr int kEmailSettings = 139;
+inline constexpr int kStatusPage = 140;
+inline constexpr int kMessageBox = 159;
+} // namespace dialog
+
+// Bitmaps, icons and menus.
+namespace bitmap {
+inline constexpr int kMainWindow = 151;
+inline constexpr int kPageBar = 152;
+inline constexpr int kClose = 154;
+inline constexpr int kHelp = 166;
+inline constexpr int kMessageBox = 210;
+inline constexpr int kOkNormal = 212;
+inline constexpr int kOkPressed = 211;
+inline constexpr int kEmailSettings = 214;
+} // namespace bitmap
+
+namespace icon {
+inline constexpr int kMonitoring = 230; // also the application's icon
+inline constexpr int kNotMonitoring = 232;
+} // namespace icon
+
+namespace menu {
+inline constexpr int kTray = 155;
+} // namespace menu
+
+// Controls, by the dialogs that hold them.
+namespace control {
+inline constexpr int kOk = 1;
+inline constexpr int kCancel = 2;
+inline constexpr int kCaption = 1000;
+inline constexpr int kCloseButton = 1046;
+inline constexpr int kHelpButton = 1058;
+inline constexpr int kStatusPageButton = 1110;
+inline constexpr int kPrintersPageButton = 1111;
+inline constexpr int kReportsPageButton = 1112;
+inline constexpr int kSettingsPageButton = 1113;
+inline constexpr int kMessageText = 1056;
+inline constexpr int kAboutTitle = 1101;
+inline constexpr int kAboutText = 1102;
+} // namespace control
+
+// Commands of the menus: the help button's, the system menu's and the tray's.
+namespace command {
+inline constexpr int kAboutFromSystemMenu = 16;
+inline constexpr int kHelpContents = 161;
+inline constexpr int kHelpIndex = 162;
+inline constexpr int kHelpSearch = 163;
+inline constexpr int kProductPage = 164;
+inline constexpr int kCompanyPage = 165;
+inline constexpr int kSupportPage = 166;
+inline constexpr int kAbout = 167;
+inline constexpr int kTellAFriend = 168;
+inline constexpr int kTrayExit = 32771;
+inline constexpr int kTrayShow = 32772;
+inline constexpr int kTrayHelpIndex = 32773;
+inline constexpr int kTrayHelpContents = 32774;
+inline constexpr int kTrayHelpSearch = 32775;
+inline constexpr int kTrayTellAFriend = 32777;
+inline constexpr int kTrayStartMonitoring = 32778;
+inline constexpr int kTrayStopMonitoring = 32779;
+} // namespace command
+
+// Menu entries that are no command.
+inline constexpr int kSeparator = 0;
+
+} // namespace ostrel::ids
