@@ -6,6 +6,7 @@
 #include "SkinResources.h"
 
 #include <QChildEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -92,6 +93,15 @@ bool CSkinDialog::event(QEvent* event)
             ApplyRule(*static_cast<QWidget*>(child));
     }
     return QDialog::event(event);
+}
+
+void CSkinDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (!isWindow()) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CSkinDialog::paintEvent(QPaintEvent*)

@@ -50,6 +50,9 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // A page inside another window leaves Enter and Escape to that window,
+    // as a child dialog of the dialog manager does: it never closes itself.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
