@@ -1,0 +1,68 @@
+#include "ConsoleHelp.h"
+
+#include "HelpWindow.h"
+
+#include <QPointer>
+
+namespace ostrel {
+
+namespace {
+
+QPointer<HelpWindow>& TheWindow()
+{
+    static QPointer<HelpWindow> window;
+    return window;
+}
+
+} // namespace
+
+HelpWindow* ConsoleHelp::OpenWindow()
+{
+    return TheWindow().data();
+}
+
+HelpWindow* ConsoleHelp::Window()
+{
+    const auto collection = PrepareCollection(HelpFiles::InApplicationFolder(QString::fromStdString(appFolder_)));
+    QPointer<HelpWindow>& window = TheWindow();
+    if (!collection) {
+        return nullptr;
+    }
+    if (window && window->CollectionFile() != collection->file)
+        delete window.data();
+    if (!window) {
+        auto* created = new HelpWindow(*collection);
+        if (!created->Ready()) {
+            delete created;
+            return nullptr;
+        }
+        window = created;
+    }
+    return window.data();
+}
+
+bool ConsoleHelp::Contents()
+{
+    HelpWindow* window = Window();
+    if (window)
+        window->ShowView(HelpWindow::View::Contents);
+    return window != nullptr;
+}
+
+bool ConsoleHelp::Index()
+{
+    HelpWindow* window = Window();
+    if (window)
+        window->ShowView(HelpWindow::View::Index);
+    return window != nullptr;
+}
+
+bool ConsoleHelp::Search(const QString& query)
+{
+    HelpWindow* window = Window();
+    if (window)
+        window->Search(query);
+    return window != nullptr;
+}
+
+} // namespace ostrel
