@@ -40,6 +40,7 @@ int CQuillmereApp::InitInstance()
     connect(&termination, &TerminationSignals::Received, &dialog,
             [&dialog] { dialog.OnCommand(ids::command::kTrayExit); });
     dialog.RunModal();
+    ConsoleHelp::CloseWindow();
     return 0;
 }
 

@@ -21,13 +21,17 @@ HelpWindow* ConsoleHelp::OpenWindow()
     return TheWindow().data();
 }
 
+void ConsoleHelp::CloseWindow()
+{
+    delete TheWindow().data();
+}
+
 HelpWindow* ConsoleHelp::Window()
 {
     const auto collection = PrepareCollection(HelpFiles::InApplicationFolder(QString::fromStdString(appFolder_)));
     QPointer<HelpWindow>& window = TheWindow();
-    if (!collection) {
+    if (!collection)
         return nullptr;
-    }
     if (window && window->CollectionFile() != collection->file)
         delete window.data();
     if (!window) {

@@ -22,6 +22,9 @@ public:
 
     // The help window while it is open.
     static HelpWindow* OpenWindow();
+    // Closes the help window; before the program ends, so that its search
+    // index is not left half-written.
+    static void CloseWindow();
 
 private:
     HelpWindow* Window();

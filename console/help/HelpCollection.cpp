@@ -33,6 +33,7 @@ std::optional<OpenableCollection> PrepareCollection(const HelpFiles& files)
     if (QDir().mkpath(folder)) {
         const QString collection = folder + QStringLiteral("/Ostrel.qhc");
         QHelpEngineCore core(collection);
+        core.setReadOnly(false);
         if (core.setupData()) {
             const QString wanted = documentation.canonicalFilePath();
             const QString registered = core.documentationFileName(QLatin1String(kHelpNamespace));

@@ -87,6 +87,13 @@ HelpWindow::HelpWindow(const OpenableCollection& collection, QWidget* parent)
     }
 }
 
+HelpWindow::~HelpWindow()
+{
+    // The index is built on a thread of the engine's; stop it before the engine goes.
+    engine_.searchEngine()->cancelIndexing();
+    engine_.searchEngine()->cancelSearching();
+}
+
 void HelpWindow::ShowTopic(const QUrl& url)
 {
     if (url.scheme() == QLatin1String("qthelp"))

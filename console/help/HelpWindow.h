@@ -20,6 +20,7 @@ public:
     enum class View { Contents = 0, Index = 1, Search = 2 };
 
     explicit HelpWindow(const OpenableCollection& collection, QWidget* parent = nullptr);
+    ~HelpWindow() override;
 
     // Whether the collection opened and holds Ostrel's help.
     bool Ready() const { return ready_; }
