@@ -11,28 +11,31 @@
 
 namespace ostrel {
 
-namespace {
-
-// The message box's face, shared with the about box.
-void SkinLikeMessageBox(CSkinDialog& dialog)
+CMessageDlg::CMessageDlg(const DialogTemplate& dialogTemplate, QWidget* parent) : CSkinDialog(dialogTemplate, parent)
 {
-    dialog.SetBackgroundBitmap(ids::bitmap::kMessageBox);
-    dialog.SetColourRule(ColourRule::Pages());
-    dialog.SetDraggable(true);
-    dialog.setModal(true);
-    if (CSkinButton* ok = dialog.Button(ids::control::kOk)) {
+    SetBackgroundBitmap(ids::bitmap::kMessageBox);
+    SetColourRule(ColourRule::Pages());
+    SetDraggable(true);
+    setModal(true);
+    if (CSkinButton* ok = Button(ids::control::kOk)) {
         ok->SetBitmaps(ids::bitmap::kOkNormal, ids::bitmap::kOkPressed);
-        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     }
+    // Messages are plain text, whatever they quote.
+    for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        label->setTextFormat(Qt::PlainText);
 }
 
-} // namespace
-
-CMessageDlg::CMessageDlg(const QString& text, QWidget* parent) : CSkinDialog(MessageBoxTemplate(text), parent)
+CMessageDlg::CMessageDlg(const QString& text, QWidget* parent) : CMessageDlg(MessageBoxTemplate(text), parent)
 {
-    SkinLikeMessageBox(*this);
-    if (auto* label = qobject_cast<QLabel*>(Control(ids::control::kMessageText)))
-        label->setTextFormat(Qt::PlainText);
+}
+
+void CMessageDlg::showEvent(QShowEvent* event)
+{
+    CSkinDialog::showEvent(event);
+    // Above the window it speaks for, also where no window manager stacks it.
+    raise();
+    activateWindow();
 }
 
 void CMessageDlg::Show(const QString& text, QWidget* parent)
@@ -52,13 +55,12 @@ void CMessageDlg::keyPressEvent(QKeyEvent* event)
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : CSkinDialog(AboutBoxTemplate(QStringLiteral("Quillmere %1").arg(QStringLiteral(OSTREL_VERSION)),
+    : CMessageDlg(AboutBoxTemplate(QStringLiteral("Quillmere %1").arg(QStringLiteral(OSTREL_VERSION)),
                                    QStringLiteral("The console of Ostrel, print monitoring and accounting: it "
                                                   "records every job of the printers you choose, with its pages "
                                                   "and cost, and reports them by printer, user and period.")),
                   parent)
 {
-    SkinLikeMessageBox(*this);
     if (auto* title = qobject_cast<QLabel*>(Control(ids::control::kAboutTitle))) {
         QFont bold = title->font();
         bold.setBold(true);

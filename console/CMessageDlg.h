@@ -17,12 +17,14 @@ public:
     static void Show(const QString& text, QWidget* parent = nullptr);
 
 protected:
+    CMessageDlg(const DialogTemplate& dialogTemplate, QWidget* parent);
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };
 
-// The about box, skinned like the message box: program, version and what
+// The about box, a message box of its own: program, version and what
 // Ostrel does.
-class CAboutDlg : public CSkinDialog {
+class CAboutDlg : public CMessageDlg {
     Q_OBJECT
 
 public:

@@ -62,6 +62,11 @@ bool SystemTrayIcon::Delete()
     return true;
 }
 
+QRect SystemTrayIcon::Geometry() const
+{
+    return icon_->isVisible() ? icon_->geometry() : QRect();
+}
+
 void SystemTrayIcon::SetHandler(Handler handler)
 {
     handler_ = std::move(handler);

@@ -2,6 +2,8 @@
 
 #include "TrayIcon.h"
 
+#include <QRect>
+
 #include <memory>
 
 class QSystemTrayIcon;
@@ -22,6 +24,9 @@ public:
     bool Modify(const QIcon& icon, const QString& tip) override;
     bool Delete() override;
     void SetHandler(Handler handler) override;
+
+    // Where the icon lies on the screen; empty while it is not shown.
+    QRect Geometry() const;
 
 private:
     std::unique_ptr<QSystemTrayIcon> icon_;

@@ -351,8 +351,9 @@ QImage PicturePainter::PageBar(const PictureRow& row) const
 
 QImage PicturePainter::MessageBox(const PictureRow& row) const
 {
-    const qreal width = row.size.width();
-    const qreal height = row.size.height();
+    // Drawn for the window's size; the rest of the picture is plain panel.
+    const qreal width = std::min(row.size.width(), look_.messageBoxWindow.width());
+    const qreal height = std::min(row.size.height(), look_.messageBoxWindow.height());
     QImage image(row.size, QImage::Format_ARGB32_Premultiplied);
     image.fill(look_.panel);
     QPainter painter(&image);

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QSize>
 #include <QString>
 
 namespace ostrel {
@@ -39,6 +40,9 @@ struct SkinLook {
     int buttonRadius = 5;
     int buttonArtHeight = 26;
     int topBand = 5;
+    // The message box's window (244 by 100 dialog units): its picture is
+    // made a little larger, so its frame is drawn at the window's edges.
+    QSize messageBoxWindow{366, 163};
 
     QString family = QStringLiteral("DejaVu Sans");
 

@@ -1,0 +1,101 @@
+// The real main window on a virtual X server with a real notification
+// area (trayer): what the screen shows, hiding into the tray and coming
+// back by a double click on the icon. Leaves the screenshots
+// tests/quillmere.png and tests/quillmere-tray.png in the build folder.
+#include "CQuillmereDlg.h"
+#include "ColourKey.h"
+#include "ConsoleTestSupport.h"
+#include "SkinResources.h"
+#include "SystemTrayIcon.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+using namespace ostrel;
+using namespace ostrel::test;
+
+namespace {
+
+QImage Screen()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+class QuillmereScreenTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void windowShowsItsPictureAndComesBackFromTheTray();
+
+private:
+    std::unique_ptr<ConsoleSandbox> sandbox_;
+    QProcess trayer_;
+};
+
+void QuillmereScreenTest::initTestCase()
+{
+    sandbox_ = std::make_unique<ConsoleSandbox>();
+    ConsoleSandbox::SetAppRuns(1);
+    trayer_.start(QStringLiteral("trayer"), {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                                             "--width", "96", "--heighttype", "pixel", "--height", "32"});
+    QVERIFY2(trayer_.waitForStarted(), "trayer, the notification area of this test, does not start");
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+}
+
+void QuillmereScreenTest::cleanupTestCase()
+{
+    trayer_.kill();
+    trayer_.waitForFinished();
+}
+
+void QuillmereScreenTest::windowShowsItsPictureAndComesBackFromTheTray()
+{
+    SystemTrayIcon tray;
+    CQuillmereDlg dialog({tray, sandbox_->AppFolder().toStdString()});
+    dialog.move(40, 30);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.repaint();
+    QCoreApplication::processEvents();
+
+    // The band between the title and the pages is the picture alone; its
+    // key-coloured corners show the screen beneath.
+    const QImage screen = Screen();
+    QVERIFY(screen.save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere.png")));
+    const QImage picture = SkinResources::Bitmap(ids::bitmap::kMainWindow).toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint origin = dialog.geometry().topLeft();
+    const QRgb beneath = screen.pixel(5, 5);
+    for (int y = 62; y < 78; ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb painted = picture.pixel(x, y);
+            const QRgb expected = painted == ColourKey::kRgb ? beneath : painted;
+            QVERIFY2(screen.pixel(origin + QPoint(x, y)) == expected, qPrintable(QStringLiteral("at %1,%2").arg(x).arg(y)));
+        }
+    }
+    QCOMPARE(QColor(screen.pixel(origin + QPoint(300, 200))), QColor(Qt::white)); // the status page
+
+    // Escape hides into the tray; a double click on the icon brings it back.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QTRY_VERIFY(!dialog.isVisible());
+    QVERIFY(dialog.IconShown());
+    QTRY_VERIFY_WITH_TIMEOUT(!tray.Geometry().isEmpty(), 10000);
+    QTest::qWait(300);
+    QVERIFY(Screen().save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere-tray.png")));
+    const QPoint icon = tray.Geometry().center();
+    QProcess click;
+    click.start(QStringLiteral("xdotool"), {"mousemove", QString::number(icon.x()), QString::number(icon.y()), "click",
+                                            "--repeat", "2", "--delay", "60", "1"});
+    QVERIFY2(click.waitForFinished(10000) && click.exitCode() == 0, "xdotool does not click");
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isVisible(), 10000);
+    QVERIFY(!dialog.IconShown());
+}
+
+QTEST_MAIN(QuillmereScreenTest)
+#include "QuillmereScreenTest.moc"
