@@ -21,8 +21,12 @@ reg() { "$prefix/bin/ostrel-reg" "$@"; }
 value() { reg query 'HKLM\Software\Ostrel' /v "$1" | awk -v name="$1" '$1 == name { print $3 }'; }
 
 "$prefix/sbin/ostrel-setup" --app-folder "$app" --group root --no-service >/dev/null
-for file in settings.xml Logs/printers.xsl Logs/users.xsl Logs/style.xsl Logs/TestEmail.xml; do
+for file in settings.xml Logs/printers.xsl Logs/users.xsl Logs/style.xsl Logs/TestEmail.xml Ostrel.qch Ostrel.qhc; do
   [[ -s $app/$file ]] || fail "$file was not installed"
+done
+for file in bin/Quillmere share/applications/Quillmere.desktop share/icons/hicolor/48x48/apps/quillmere.png \
+  share/ostrel/autostart/Quillmere.desktop; do
+  [[ -s $prefix/$file ]] || fail "$file was not installed"
 done
 [[ $(readlink "$app/Relayer") == "$(cd "$prefix/bin" && pwd)/Relayer" ]] || fail "Relayer is not linked"
 [[ $(stat -c %a "$app/Logs") == 2775 ]] || fail "Logs is not a shared setgid folder"
