@@ -2,6 +2,7 @@
 
 #include "ApplicationFolder.h"
 #include "CQuillmereDlg.h"
+#include "CupsSpooler.h"
 #include "SingleInstance.h"
 #include "SkinResources.h"
 #include "SystemTrayIcon.h"
@@ -33,12 +34,18 @@ int CQuillmereApp::InitInstance()
     }
 
     SystemTrayIcon tray;
-    CQuillmereDlg dialog({tray, appFolder_});
+    CQuillmereDlg dialog({tray, appFolder_, MakeCupsSpooler()});
     connect(&instance, &SingleInstance::ShowRequested, &dialog, &CQuillmereDlg::ShowFromOtherStart);
-    // The end of the session or a kill request ends the run as Exit does.
+    // The end of the session or a stop request ends the run as Exit does,
+    // once any message box open has been closed.
     TerminationSignals termination;
-    connect(&termination, &TerminationSignals::Received, &dialog,
-            [&dialog] { dialog.OnCommand(ids::command::kTrayExit); });
+    connect(&termination, &TerminationSignals::Received, &dialog, [&dialog] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isModal() && window->isVisible())
+                window->close();
+        QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.OnCommand(ids::command::kTrayExit); },
+                                  Qt::QueuedConnection);
+    });
     dialog.RunModal();
     ConsoleHelp::CloseWindow();
     return 0;

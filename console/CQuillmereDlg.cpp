@@ -4,6 +4,9 @@
 #include "CMenuButton.h"
 #include "CMessageDlg.h"
 #include "CPageBar.h"
+#include "CPrintersPage.h"
+#include "CSettingsPage.h"
+#include "CStatusPage.h"
 #include "ConsoleMenus.h"
 #include "DialogBuilder.h"
 #include "SkinResources.h"
@@ -19,7 +22,7 @@ namespace ostrel {
 
 namespace {
 
-// A page with its template's number and size; each page's own class fills it.
+// A page with its template's number and size, until its class fills it.
 DialogTemplate PageShell(int templateId)
 {
     const DialogTemplate full = PageTemplate(templateId);
@@ -40,7 +43,8 @@ constexpr int kCloseCommand = 0xF060;
 
 CQuillmereDlg::CQuillmereDlg(ConsoleEnvironment environment, QWidget* parent)
     : CTrayIconDlg(MainWindowTemplate(), environment.tray, parent), environment_(std::move(environment)),
-      help_(environment_.appFolder)
+      help_(environment_.appFolder), spoolerQueries_(environment_.spooler),
+      rights_(environment_.appFolder, environment_.canSave)
 {
     // The system menu: the desktop's two commands and the about box.
     systemMenu_ = new QMenu(this);
@@ -101,9 +105,24 @@ void CQuillmereDlg::CreatePages()
         button->setGeometry(QRect(entry.buttonOrigin, kPageButtonSize));
         button->SetBitmaps(entry.normal, entry.pressed, entry.hover, entry.pressed);
 
-        auto* page = new CConsolePage(PageShell(entry.templateId), this);
-        const bool status = entry.templateId == ids::dialog::kStatusPage;
-        page->SetColourRule(status ? ColourRule::WhiteFace() : ColourRule::Pages());
+        const PageContext context{environment_.appFolder, spoolerQueries_, rights_};
+        CConsolePage* page = nullptr;
+        switch (entry.templateId) {
+        case ids::dialog::kStatusPage:
+            page = statusPage_ = new CStatusPage(context, this);
+            break;
+        case ids::dialog::kPrintersPage:
+            page = printersPage_ = new CPrintersPage(context, this);
+            break;
+        case ids::dialog::kSettingsPage:
+            page = settingsPage_ = new CSettingsPage(context, this);
+            break;
+        default:
+            page = new CConsolePage(PageShell(entry.templateId), this);
+            page->SetColourRule(ColourRule::Pages());
+            break;
+        }
+        const bool status = page == statusPage_;
         page->setGeometry(QRect(kPageOrigin, entry.pageSize));
         page->setVisible(status);
         button->setEnabled(!status);
@@ -153,7 +172,7 @@ void CQuillmereDlg::SetMonitoring(bool on)
     // Only a switch to the other state does anything.
     if (MonitoringSwitch::AppRuns() != (on ? 0u : 1u))
         return;
-    statusSwitch_.Switch(on);
+    statusPage_->SwitchMonitoring(on);
     SetIcon(on ? ids::icon::kMonitoring : ids::icon::kNotMonitoring);
     SetTip(on ? QStringLiteral("Quillmere - Monitoring") : QStringLiteral("Quillmere - Not Monitoring"));
     UpdateIcon();

@@ -2,8 +2,10 @@
 
 #include "CTrayIconDlg.h"
 #include "ConsoleHelp.h"
-#include "MonitoringSwitch.h"
+#include "SaveRights.h"
+#include "SpoolerQueries.h"
 
+#include <memory>
 #include <string>
 
 class QMenu;
@@ -13,12 +15,20 @@ namespace ostrel {
 class CConsolePage;
 class CMenuButton;
 class CPageBar;
+class CPrintersPage;
+class CSettingsPage;
+class CStatusPage;
+class Spooler;
 
 // What the main window works with: the desktop's tray icon (which outlives
-// the window) and the application folder read at start.
+// the window), the application folder read at start, the spooler (none:
+// no printers), and how to tell whether this user's changes can be saved
+// (none: by the rights on the registry store and the application folder).
 struct ConsoleEnvironment {
     TrayIcon& tray;
     std::string appFolder;
+    std::shared_ptr<Spooler> spooler = nullptr;
+    SaveRights::Probe canSave = {};
 };
 
 // The console's main window: the shaped picture with the page bar and the
@@ -50,9 +60,11 @@ public:
     void OnCommand(int id) override;
 
     CPageBar& PageBar() { return *pageBar_; }
+    CStatusPage& StatusPage() { return *statusPage_; }
+    CPrintersPage& PrintersPage() { return *printersPage_; }
+    CSettingsPage& SettingsPage() { return *settingsPage_; }
     CMenuButton& HelpButton() { return *helpButton_; }
     QMenu& SystemMenu() { return *systemMenu_; }
-    MonitoringSwitch& StatusSwitch() { return statusSwitch_; }
     ConsoleHelp& Help() { return help_; }
 
 public slots:
@@ -71,8 +83,12 @@ private:
 
     ConsoleEnvironment environment_;
     ConsoleHelp help_;
-    MonitoringSwitch statusSwitch_;
+    SpoolerQueries spoolerQueries_;
+    SaveRights rights_;
     CPageBar* pageBar_ = nullptr;
+    CStatusPage* statusPage_ = nullptr;
+    CPrintersPage* printersPage_ = nullptr;
+    CSettingsPage* settingsPage_ = nullptr;
     CMenuButton* helpButton_ = nullptr;
     QMenu* systemMenu_ = nullptr;
 };

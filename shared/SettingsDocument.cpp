@@ -4,6 +4,8 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -220,6 +222,60 @@ bool SetMonitored(std::string& document, std::string_view name, bool monitored)
 bool SetCost(std::string& document, std::string_view name, std::string_view cost)
 {
     return ReplaceInEntries(document, name, &PrinterEntry::cost, cost);
+}
+
+std::vector<ConfiguredPrinter> ConfiguredPrinters(std::string_view document)
+{
+    std::vector<ConfiguredPrinter> printers;
+    for (const auto& entry : PrinterEntries(document))
+        printers.push_back({std::string(entry.name), std::string(TextOf(document, entry.cost).value_or("")),
+                            TextOf(document, entry.monitored) == "1"});
+    return printers;
+}
+
+void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::string, std::string>>& rows)
+{
+    if (document.find("<printers>") == std::string::npos) {
+        const size_t log = document.find("<log>");
+        document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
+    } else {
+        std::vector<Span> flags;
+        for (const auto& entry : PrinterEntries(document))
+            if (entry.monitored)
+                flags.push_back(*entry.monitored);
+        for (auto span = flags.rbegin(); span != flags.rend(); ++span)
+            document.replace(span->start, span->length, "0");
+    }
+    for (const auto& [name, cost] : rows) {
+        const auto entries = PrinterEntries(document);
+        const auto first = std::find_if(entries.begin(), entries.end(),
+                                        [&](const PrinterEntry& entry) { return entry.name == name; });
+        if (first == entries.end())
+            AddPrinter(document, name, cost);
+        else if (first->monitored)
+            document.replace(first->monitored->start, first->monitored->length, "1");
+    }
+}
+
+std::optional<std::int32_t> CostOf(std::string_view document, std::string_view name)
+{
+    std::optional<std::int32_t> cost;
+    for (const auto& entry : PrinterEntries(document)) {
+        if (entry.name != name)
+            continue;
+        // The leading number, as a text-to-number conversion reads it.
+        const std::string text(TextOf(document, entry.cost).value_or(""));
+        const char* begin = text.c_str();
+        while (*begin == ' ' || *begin == '\t')
+            ++begin;
+        char* end = nullptr;
+        const long long value = std::strtoll(begin, &end, 10);
+        if (end == begin)
+            cost = 0;
+        else
+            cost = static_cast<std::int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+    }
+    return cost;
 }
 
 }  // namespace settings_text

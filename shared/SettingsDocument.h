@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -58,6 +59,29 @@ std::string AddPrinter(std::string& document, std::string_view name, std::string
 // Return whether such an entry was found.
 bool SetMonitored(std::string& document, std::string_view name, bool monitored);
 bool SetCost(std::string& document, std::string_view name, std::string_view cost);
+
+// A printer entry as the console lists it.
+struct ConfiguredPrinter {
+    std::string name;
+    std::string cost;  // exactly as stored
+    bool monitored = false;  // the monitored text is exactly "1"
+
+    bool operator==(const ConfiguredPrinter&) const = default;
+};
+std::vector<ConfiguredPrinter> ConfiguredPrinters(std::string_view document);
+
+// The printers page's apply. Every entry loses its monitored flag (a
+// document without a printer list gets an empty one after "<log>"); then,
+// for each (name, cost) in turn, the first entry of that name is monitored
+// again and keeps its own cost, and a name without an entry becomes a new
+// monitored entry with `cost`, first in the list, with the ID one above
+// the largest. Names are taken as given (already stripped).
+void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::string, std::string>>& rows);
+
+// The cost per page the settings page shows for a printer: the number the
+// last entry of that name starts its cost text with, 0 when it starts with
+// none; nothing when no entry carries the name.
+std::optional<std::int32_t> CostOf(std::string_view document, std::string_view name);
 
 }  // namespace settings_text
 

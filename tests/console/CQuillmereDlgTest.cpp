@@ -5,6 +5,7 @@
 #include "CMessageDlg.h"
 #include "CPageBar.h"
 #include "CQuillmereDlg.h"
+#include "CStatusPage.h"
 #include "ConsoleTestSupport.h"
 #include "FakeTrayIcon.h"
 
@@ -314,7 +315,7 @@ void CQuillmereDlgTest::trayMenuStartAndStopSwitchOnlyFromTheOtherState()
     FakeTrayIcon tray;
     CQuillmereDlg dialog({tray, {}});
     int switches = 0;
-    dialog.StatusSwitch().SetAfterSwitch([&switches] { ++switches; });
+    dialog.StatusPage().Switch().SetAfterSwitch([&switches] { ++switches; });
     dialog.show();
     dialog.HideToTray();
 

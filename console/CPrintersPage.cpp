@@ -1,0 +1,151 @@
+#include "CPrintersPage.h"
+
+#include "CMessageDlg.h"
+#include "CSkinButton.h"
+#include "ConsoleTemplates.h"
+#include "SettingsDocument.h"
+#include "SaveRights.h"
+#include "SettingsEdits.h"
+#include "SpoolerQueries.h"
+
+#include <QHeaderView>
+#include <QListWidget>
+#include <QPointer>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+namespace ostrel {
+
+namespace {
+
+constexpr int kAllPrinters = 1009;
+constexpr int kAdd = 1011;
+constexpr int kRemove = 1012;
+constexpr int kApply = 1013;
+constexpr int kReset = 1014;
+constexpr int kMonitored = 1021;
+
+} // namespace
+
+CPrintersPage::CPrintersPage(PageContext context, QWidget* parent)
+    : CConsolePage(PrintersPageTemplate(), parent), context_(std::move(context)),
+      list_(MonitoredList::ConfiguredLimit())
+{
+    SetColourRule(ColourRule::Pages());
+    Button(kAdd)->SetBitmaps(188, 189, 188);
+    Button(kRemove)->SetBitmaps(192, 193, 192);
+    Button(kApply)->SetBitmaps(190, 191, 190);
+    Button(kReset)->SetBitmaps(194, 195, 194);
+
+    QTreeWidget& monitored = Monitored();
+    monitored.setHeaderLabels({QStringLiteral("Printer Name"), QStringLiteral("Cost")});
+    const int width = monitored.viewport()->width() - 20;
+    monitored.setColumnWidth(0, 2 * width / 3);
+    monitored.setColumnWidth(1, width / 3);
+    monitored.header()->setSectionsMovable(true);
+    monitored.setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    connect(Button(kAdd), &QPushButton::clicked, this, &CPrintersPage::Add);
+    connect(Button(kRemove), &QPushButton::clicked, this, &CPrintersPage::Remove);
+    connect(Button(kApply), &QPushButton::clicked, this, &CPrintersPage::Apply);
+    connect(Button(kReset), &QPushButton::clicked, this, &CPrintersPage::Refresh);
+    connect(&AllPrinters(), &QListWidget::itemSelectionChanged, this, &CPrintersPage::OnPrinterChosen);
+    connect(&AllPrinters(), &QListWidget::itemDoubleClicked, this, &CPrintersPage::Add);
+    connect(&monitored, &QTreeWidget::itemPressed, this, &CPrintersPage::OnRowChosen);
+    connect(&monitored, &QTreeWidget::itemDoubleClicked, this, &CPrintersPage::Remove);
+    Refresh();
+}
+
+QListWidget& CPrintersPage::AllPrinters() const
+{
+    return *qobject_cast<QListWidget*>(Control(kAllPrinters));
+}
+
+QTreeWidget& CPrintersPage::Monitored() const
+{
+    return *qobject_cast<QTreeWidget*>(Control(kMonitored));
+}
+
+void CPrintersPage::OnRefresh()
+{
+    AllPrinters().clear();
+    std::vector<MonitoredList::Row> rows;
+    for (const auto& printer : settings_text::ConfiguredPrinters(SettingsDocument::InFolder(context_.appFolder).Read()))
+        if (printer.monitored)
+            rows.push_back({printer.name, printer.cost.empty() ? "0" : printer.cost});
+    list_.Assign(std::move(rows));
+    ShowRows();
+    Button(kAdd)->setEnabled(false);
+    Button(kRemove)->setEnabled(false);
+
+    QPointer<CPrintersPage> page(this);
+    context_.spooler.AskPrinters([page](PrinterListAnswer answer) {
+        if (!page)
+            return;
+        if (answer.failure) {
+            // Told when the user looks at the page, not when it fills unseen.
+            if (page->isVisible())
+                CMessageDlg::Show(QString::fromStdString(*answer.failure), page);
+        } else {
+            std::printf("Found %d printes\n\n", static_cast<int>(answer.names.size()));
+            std::fflush(stdout);
+            for (const std::string& name : answer.names)
+                page->AllPrinters().addItem(QString::fromStdString(name));
+        }
+        emit page->PrintersShown();
+    });
+}
+
+void CPrintersPage::ShowRows()
+{
+    QTreeWidget& monitored = Monitored();
+    monitored.clear();
+    for (const MonitoredList::Row& row : list_.Rows())
+        monitored.addTopLevelItem(
+            new QTreeWidgetItem({QString::fromStdString(row.name), QString::fromStdString(row.cost)}));
+}
+
+void CPrintersPage::OnPrinterChosen()
+{
+    const QListWidgetItem* chosen = AllPrinters().currentItem();
+    const bool picked = chosen && chosen->isSelected();
+    Button(kRemove)->setEnabled(false);
+    Button(kAdd)->setEnabled(picked && !list_.Lists(chosen->text().toStdString()));
+}
+
+void CPrintersPage::OnRowChosen()
+{
+    AllPrinters().clearSelection();
+    Button(kAdd)->setEnabled(false);
+    Button(kRemove)->setEnabled(true);
+}
+
+void CPrintersPage::Add()
+{
+    const QListWidgetItem* chosen = AllPrinters().currentItem();
+    if (!chosen || !chosen->isSelected())
+        return;
+    if (list_.Add(chosen->text().toStdString()) == MonitoredList::AddResult::LimitReached)
+        CMessageDlg::Show(QString::fromStdString(MonitoredList::LimitMessage(list_.Limit())), this);
+    ShowRows();
+    OnPrinterChosen();
+}
+
+void CPrintersPage::Remove()
+{
+    const QList<QTreeWidgetItem*> selected = Monitored().selectedItems();
+    if (selected.isEmpty())
+        return;
+    list_.Remove(static_cast<std::size_t>(Monitored().indexOfTopLevelItem(selected.first())));
+    ShowRows();
+}
+
+void CPrintersPage::Apply()
+{
+    context_.rights.BeforeChange(this);
+    settings_edits::ApplyPrinters(context_.appFolder, list_.Rows());
+    Refresh();
+}
+
+} // namespace ostrel

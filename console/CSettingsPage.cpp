@@ -1,0 +1,116 @@
+#include "CSettingsPage.h"
+
+#include "CMessageDlg.h"
+#include "CSkinButton.h"
+#include "ConsoleTemplates.h"
+#include "RegValue.h"
+#include "SaveRights.h"
+#include "SettingsDocument.h"
+#include "SettingsEdits.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace ostrel {
+
+namespace {
+
+constexpr int kEmailSwitch = 1023;
+constexpr int kConfigure = 1024;
+constexpr int kPrinters = 1002;
+constexpr int kCost = 1044;
+constexpr int kApply = 1045;
+constexpr const char* kEmailLog = "Software\\Ostrel\\EmailLog";
+
+} // namespace
+
+CSettingsPage::CSettingsPage(PageContext context, QWidget* parent)
+    : CConsolePage(SettingsPageTemplate(), parent), context_(std::move(context))
+{
+    SetColourRule(ColourRule::Pages());
+    Button(kApply)->SetBitmaps(190, 191, 190);
+    Button(kConfigure)->SetBitmaps(197, 196, 197);
+    Cost().setText(QStringLiteral("0"));
+    connect(&EmailSwitch(), &QCheckBox::clicked, this, &CSettingsPage::OnEmailSwitch);
+    connect(&Printers(), &QComboBox::activated, this, &CSettingsPage::OnPrinterChosen);
+    connect(Button(kApply), &QPushButton::clicked, this, &CSettingsPage::ApplyCost);
+    connect(Button(kConfigure), &QPushButton::clicked, this, [this] {
+        if (!openEmailSettings_)
+            return;
+        openEmailSettings_();
+        EmailSwitch().setChecked(RegValueDword(kEmailLog, 0).Get() != 0);
+    });
+    Refresh();
+}
+
+QCheckBox& CSettingsPage::EmailSwitch() const
+{
+    return *qobject_cast<QCheckBox*>(Control(kEmailSwitch));
+}
+
+QComboBox& CSettingsPage::Printers() const
+{
+    return *qobject_cast<QComboBox*>(Control(kPrinters));
+}
+
+QLineEdit& CSettingsPage::Cost() const
+{
+    return *qobject_cast<QLineEdit*>(Control(kCost));
+}
+
+void CSettingsPage::OnRefresh()
+{
+    EmailSwitch().setChecked(RegValueDword(kEmailLog, 0).Get() != 0);
+    Printers().clear();
+    for (const auto& printer : settings_text::ConfiguredPrinters(SettingsDocument::InFolder(context_.appFolder).Read()))
+        if (printer.monitored)
+            Printers().addItem(QString::fromStdString(printer.name));
+    Printers().setCurrentIndex(-1);
+}
+
+std::optional<std::int32_t> CSettingsPage::TakeCost()
+{
+    bool integer = false;
+    const int cost = Cost().text().trimmed().toInt(&integer);
+    if (!integer) {
+        QMessageBox::warning(this, QStringLiteral("Quillmere"), QStringLiteral("Please enter an integer."));
+        Cost().setFocus();
+        Cost().selectAll();
+        return std::nullopt;
+    }
+    return cost;
+}
+
+void CSettingsPage::OnEmailSwitch()
+{
+    // Every handler takes all the page's values first, the cost among them.
+    TakeCost();
+    context_.rights.BeforeChange(this);
+    RegValueDword emailLog(kEmailLog, 0);
+    emailLog.Set(EmailSwitch().isChecked() ? 1 : 0);
+    emailLog.Write();
+}
+
+void CSettingsPage::OnPrinterChosen()
+{
+    TakeCost();
+    const std::string name = Printers().currentText().toStdString();
+    if (const auto cost = settings_text::CostOf(SettingsDocument::InFolder(context_.appFolder).Read(), name))
+        Cost().setText(QString::number(*cost));
+}
+
+void CSettingsPage::ApplyCost()
+{
+    const std::optional<std::int32_t> cost = TakeCost();
+    if (!cost || Printers().currentIndex() < 0 || *cost < 0)
+        return;
+    context_.rights.BeforeChange(this);
+    settings_edits::ApplyCost(context_.appFolder, Printers().currentText().toStdString(), *cost);
+    CMessageDlg::Show(QStringLiteral("From now on all jobs printed will have this cost assigned. The jobs monitored "
+                                     "util now will have the old cost."),
+                      this);
+}
+
+} // namespace ostrel

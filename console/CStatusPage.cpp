@@ -1,0 +1,94 @@
+#include "CStatusPage.h"
+
+#include "Accounts.h"
+#include "CSkinButton.h"
+#include "ConsoleTemplates.h"
+#include "QuickReports.h"
+#include "SaveRights.h"
+#include "SpoolerQueries.h"
+
+#include <QLabel>
+#include <QPointer>
+
+namespace ostrel {
+
+namespace {
+
+constexpr int kStart = 1047;
+constexpr int kStop = 1048;
+constexpr int kStatus = 1050;
+constexpr int kUser = 1051;
+constexpr int kDefaultPrinter = 1052;
+constexpr int kDefaultPrinterReport = 1053;
+constexpr int kUserReport = 1054;
+
+} // namespace
+
+CStatusPage::CStatusPage(PageContext context, QWidget* parent)
+    : CConsolePage(StatusPageTemplate(), parent), context_(std::move(context))
+{
+    SetColourRule(ColourRule::WhiteFace());
+    Button(kStart)->SetBitmaps(174, 175, 174);
+    Button(kStop)->SetBitmaps(180, 177, 180);
+    Button(kDefaultPrinterReport)->SetBitmaps(183, 184, 183);
+    Button(kUserReport)->SetBitmaps(181, 182, 181);
+    connect(Button(kStart), &QPushButton::clicked, this, &CStatusPage::Start);
+    connect(Button(kStop), &QPushButton::clicked, this, &CStatusPage::Stop);
+    connect(Button(kDefaultPrinterReport), &QPushButton::clicked, this,
+            [this] { ShowDefaultPrinterReport(this, context_.appFolder, defaultPrinter_); });
+    connect(Button(kUserReport), &QPushButton::clicked, this,
+            [this] { ShowCurrentUserReport(this, context_.appFolder, UserText().toStdString()); });
+    // The status line is as wide as the template gives it, on one line.
+    for (int id : {kStatus, kUser, kDefaultPrinter})
+        Label(id)->setWordWrap(false);
+    Refresh();
+}
+
+QLabel* CStatusPage::Label(int id) const
+{
+    return qobject_cast<QLabel*>(Control(id));
+}
+
+QString CStatusPage::StatusText() const
+{
+    return Label(kStatus)->text();
+}
+
+QString CStatusPage::UserText() const
+{
+    return Label(kUser)->text();
+}
+
+QString CStatusPage::DefaultPrinterText() const
+{
+    return Label(kDefaultPrinter)->text();
+}
+
+void CStatusPage::SwitchMonitoring(bool on)
+{
+    context_.rights.BeforeChange(this);
+    switch_.Switch(on);
+    Button(kStart)->setEnabled(!on);
+    Button(kStop)->setEnabled(on);
+    Refresh();
+}
+
+void CStatusPage::OnRefresh()
+{
+    const bool monitoring = MonitoringSwitch::AppRuns() == 1;
+    Button(kStart)->setEnabled(!monitoring);
+    Button(kStop)->setEnabled(monitoring);
+    Label(kStatus)->setText(monitoring ? QStringLiteral("Monitoring") : QStringLiteral("NOT Monitoring"));
+    Label(kUser)->setText(QString::fromStdString(EffectiveUserName()));
+    // The spooler may take its time; the line fills in when it answers.
+    QPointer<CStatusPage> page(this);
+    context_.spooler.AskDefaultPrinter([page](std::optional<std::string> name) {
+        if (!page)
+            return;
+        page->defaultPrinter_ = name.value_or(std::string());
+        page->Label(kDefaultPrinter)
+            ->setText(name ? QString::fromStdString(*name) : QStringLiteral("No default printer"));
+    });
+}
+
+} // namespace ostrel

@@ -1,0 +1,55 @@
+#include "MonitoredList.h"
+
+#include "RegValue.h"
+
+#include <algorithm>
+
+namespace ostrel {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+} // namespace
+
+bool MonitoredList::Lists(std::string_view name) const
+{
+    return std::any_of(rows_.begin(), rows_.end(), [&](const Row& row) { return SameName(row.name, name); });
+}
+
+MonitoredList::AddResult MonitoredList::Add(std::string_view name)
+{
+    if (Lists(name))
+        return AddResult::AlreadyListed;
+    if (rows_.size() >= limit_)
+        return AddResult::LimitReached;
+    rows_.push_back({std::string(name), "0"});
+    return AddResult::Added;
+}
+
+void MonitoredList::Remove(std::size_t index)
+{
+    if (index < rows_.size())
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+std::uint32_t MonitoredList::ConfiguredLimit()
+{
+    const std::uint32_t limit = RegValueDword("Software\\Ostrel\\MonitoredPrinterLimit", 1).Get();
+    return limit == 0 ? 1 : limit;
+}
+
+std::string MonitoredList::LimitMessage(std::uint32_t limit)
+{
+    if (limit <= 1)
+        return "There is already 1 printer monitored. Please remove it in order to add another one.";
+    return "There are already " + std::to_string(limit) +
+           " printers monitored. Please remove one of them in order to add another one.";
+}
+
+} // namespace ostrel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrel {
+
+// The printers page's list of monitored printers before it is applied:
+// names with their cost per page as text, at most `limit` of them. A name
+// is listed when a row carries the same name, without regard to case, as
+// the spooler treats queue names; "Laser" and "Laser 2" are two printers.
+class MonitoredList {
+public:
+    struct Row {
+        std::string name;
+        std::string cost;
+        bool operator==(const Row&) const = default;
+    };
+    enum class AddResult { Added, AlreadyListed, LimitReached };
+
+    explicit MonitoredList(std::uint32_t limit = 1) : limit_(limit == 0 ? 1 : limit) {}
+
+    bool Lists(std::string_view name) const;
+    // A new row with the cost "0".
+    AddResult Add(std::string_view name);
+    void Remove(std::size_t index);
+    void Assign(std::vector<Row> rows) { rows_ = std::move(rows); }
+    void Clear() { rows_.clear(); }
+
+    const std::vector<Row>& Rows() const { return rows_; }
+    std::uint32_t Limit() const { return limit_; }
+
+    // How many printers the console may mark monitored: the registry value
+    // MonitoredPrinterLimit, 1 when it is missing or 0.
+    static std::uint32_t ConfiguredLimit();
+    // What the console says when the list is full.
+    static std::string LimitMessage(std::uint32_t limit);
+
+private:
+    std::uint32_t limit_;
+    std::vector<Row> rows_;
+};
+
+} // namespace ostrel

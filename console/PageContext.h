@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace ostrel {
+
+class SaveRights;
+class SpoolerQueries;
+
+// What every page of the main window works with; owned by the main window,
+// which outlives its pages.
+struct PageContext {
+    std::string appFolder;
+    SpoolerQueries& spooler;
+    SaveRights& rights;
+};
+
+} // namespace ostrel

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace ostrel {
+
+// The name of the user this process acts as (its effective user), or the
+// empty text when the account database does not know it.
+std::string EffectiveUserName();
+
+// What this process may do in a folder that Ostrel shares between its
+// administrators.
+struct FolderAccess {
+    bool writable = false;  // files can be created and replaced in it
+    std::string group;      // the folder's group, by name (its number when nameless)
+};
+
+// The access to `folder`, or to its nearest existing parent when it does not
+// exist yet (where it would be created).
+FolderAccess AccessToFolder(const std::filesystem::path& folder);
+
+}  // namespace ostrel
