@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdint>
 #include <optional>
@@ -34,27 +37,59 @@ public:
     QString AppFolder() const { return Path(QStringLiteral("app")); }
 
     // AppRuns as a test wants it; nothing removes the value.
-    static void SetAppRuns(std::optional<std::uint32_t> value)
+    static void SetAppRuns(std::optional<std::uint32_t> value) { SetDword("AppRuns", value); }
+    // AppRuns as stored; nothing when it is missing.
+    static std::optional<std::uint32_t> AppRuns() { return Dword("AppRuns"); }
+
+    // A DWORD value as stored; nothing when it is missing.
+    static std::optional<std::uint32_t> Dword(const char* name)
+    {
+        if (!LocalMachineHive().Query("Software\\Ostrel", name))
+            return std::nullopt;
+        return RegValueDword(std::string("Software\\Ostrel\\") + name, 0).Get();
+    }
+    static void SetDword(const char* name, std::optional<std::uint32_t> value)
     {
         if (!value) {
-            LocalMachineHive().Remove("Software\\Ostrel", "AppRuns");
+            LocalMachineHive().Remove("Software\\Ostrel", name);
             return;
         }
-        RegValueDword appRuns("Software\\Ostrel\\AppRuns", 0);
-        appRuns.Set(*value);
-        appRuns.Write();
-    }
-
-    // AppRuns as stored; nothing when it is missing.
-    static std::optional<std::uint32_t> AppRuns()
-    {
-        if (!LocalMachineHive().Query("Software\\Ostrel", "AppRuns"))
-            return std::nullopt;
-        return RegValueDword("Software\\Ostrel\\AppRuns", 0).Get();
+        RegValueDword stored(std::string("Software\\Ostrel\\") + name, 0);
+        stored.Set(*value);
+        stored.Write();
     }
 
 private:
     QTemporaryDir folder_;
+};
+
+// Answers every modal box that opens while it lives, as a user would with
+// OK, and keeps what each said: a message box's text, the toolkit's
+// message box's text, or else the window's title.
+class ModalCatcher : public QObject {
+public:
+    QStringList texts;
+
+    ModalCatcher()
+    {
+        timer_.setInterval(10);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                texts << box->text();
+            else if (auto* text = modal->findChild<QLabel*>(QStringLiteral("control1056")))
+                texts << text->text();
+            else
+                texts << modal->windowTitle();
+            modal->close();
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
 };
 
 } // namespace ostrel::test
