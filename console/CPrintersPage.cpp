@@ -33,14 +33,15 @@ CPrintersPage::CPrintersPage(PageContext context, QWidget* parent)
       list_(MonitoredList::ConfiguredLimit())
 {
     SetColourRule(ColourRule::Pages());
-    Button(kAdd)->SetBitmaps(188, 189, 188);
-    Button(kRemove)->SetBitmaps(192, 193, 192);
+    Button(kAdd)->SetBitmaps(188, 189, 188, 187);
+    Button(kRemove)->SetBitmaps(192, 193, 192, 198);
     Button(kApply)->SetBitmaps(190, 191, 190);
     Button(kReset)->SetBitmaps(194, 195, 194);
 
     QTreeWidget& monitored = Monitored();
     monitored.setHeaderLabels({QStringLiteral("Printer Name"), QStringLiteral("Cost")});
-    const int width = monitored.viewport()->width() - 20;
+    // The columns share the client width less 20 pixels, two thirds to the name.
+    const int width = monitored.width() - 2 * monitored.frameWidth() - 20;
     monitored.setColumnWidth(0, 2 * width / 3);
     monitored.setColumnWidth(1, width / 3);
     monitored.header()->setSectionsMovable(true);

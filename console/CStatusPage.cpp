@@ -28,8 +28,8 @@ CStatusPage::CStatusPage(PageContext context, QWidget* parent)
     : CConsolePage(StatusPageTemplate(), parent), context_(std::move(context))
 {
     SetColourRule(ColourRule::WhiteFace());
-    Button(kStart)->SetBitmaps(174, 175, 174);
-    Button(kStop)->SetBitmaps(180, 177, 180);
+    Button(kStart)->SetBitmaps(174, 175, 174, 176);
+    Button(kStop)->SetBitmaps(180, 177, 180, 178);
     Button(kDefaultPrinterReport)->SetBitmaps(183, 184, 183);
     Button(kUserReport)->SetBitmaps(181, 182, 181);
     connect(Button(kStart), &QPushButton::clicked, this, &CStatusPage::Start);

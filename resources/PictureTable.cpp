@@ -11,13 +11,14 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::array<std::pair<PictureRole, const char*>, 12> kRoleNames{{
+constexpr std::array<std::pair<PictureRole, const char*>, 13> kRoleNames{{
     {PictureRole::PageNormal, "page-normal"},
     {PictureRole::PagePressed, "page-pressed"},
     {PictureRole::PageHover, "page-hover"},
     {PictureRole::TitleButton, "title-button"},
     {PictureRole::ButtonNormal, "button-normal"},
     {PictureRole::ButtonPressed, "button-pressed"},
+    {PictureRole::ButtonDisabled, "button-disabled"},
     {PictureRole::MainWindow, "main-window"},
     {PictureRole::PageBar, "page-bar"},
     {PictureRole::MessageBox, "message-box"},

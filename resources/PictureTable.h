@@ -18,6 +18,7 @@ enum class PictureRole {
     TitleButton,
     ButtonNormal,
     ButtonPressed,
+    ButtonDisabled,
     MainWindow,
     PageBar,
     MessageBox,

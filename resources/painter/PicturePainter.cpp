@@ -112,6 +112,8 @@ PaintedPicture PicturePainter::Paint(const PictureRow& row) const
         return {{Button(row, false)}};
     case PictureRole::ButtonPressed:
         return {{Button(row, true)}};
+    case PictureRole::ButtonDisabled:
+        return {{DisabledButton(row)}};
     case PictureRole::PageNormal:
     case PictureRole::PagePressed:
     case PictureRole::PageHover:
@@ -136,6 +138,18 @@ PaintedPicture PicturePainter::Paint(const PictureRow& row) const
     }
     }
     return {};
+}
+
+QImage PicturePainter::DisabledButton(const PictureRow& row) const
+{
+    QImage image = Button(row, false);
+    QPainter painter(&image);
+    // Only over what the button paints: the transparent rest stays so.
+    painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    QColor wash = look_.neutralBottom;
+    wash.setAlpha(175);
+    painter.fillRect(image.rect(), wash);
+    return image;
 }
 
 QImage PicturePainter::Button(const PictureRow& row, bool pressed) const

@@ -25,6 +25,8 @@ public:
 
 private:
     QImage Button(const PictureRow& row, bool pressed) const;
+    // The normal button washed out, for a button that cannot be pressed now.
+    QImage DisabledButton(const PictureRow& row) const;
     QImage PageButton(const PictureRow& row) const;
     QImage TitleButton(const PictureRow& row) const;
     QImage MainWindow(const PictureRow& row) const;

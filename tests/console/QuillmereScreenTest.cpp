@@ -1,14 +1,21 @@
 // The real main window on a virtual X server with a real notification
 // area (trayer): what the screen shows, hiding into the tray and coming
 // back by a double click on the icon. Leaves the screenshots
-// tests/quillmere.png and tests/quillmere-tray.png in the build folder.
+// tests/quillmere.png, tests/quillmere-tray.png and one of each page,
+// tests/quillmere-page-N.png, in the build folder.
+#include "CPageBar.h"
+#include "CPrintersPage.h"
 #include "CQuillmereDlg.h"
+#include "CSkinButton.h"
 #include "ColourKey.h"
 #include "ConsoleTestSupport.h"
+#include "FakeSpooler.h"
+#include "Files.h"
 #include "SkinResources.h"
 #include "SystemTrayIcon.h"
 
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -33,6 +40,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void windowShowsItsPictureAndComesBackFromTheTray();
+    void everyPageForALook();
 
 private:
     std::unique_ptr<ConsoleSandbox> sandbox_;
@@ -95,6 +103,31 @@ void QuillmereScreenTest::windowShowsItsPictureAndComesBackFromTheTray()
     QVERIFY2(click.waitForFinished(10000) && click.exitCode() == 0, "xdotool does not click");
     QTRY_VERIFY_WITH_TIMEOUT(dialog.isVisible(), 10000);
     QVERIFY(!dialog.IconShown());
+}
+
+void QuillmereScreenTest::everyPageForALook()
+{
+    auto spooler = std::make_shared<FakeSpooler>();
+    spooler->SetPrinterNames(std::vector<std::string>{"Laser-3rd-Floor", "Colour-Plotter", "Front-Desk"});
+    spooler->SetDefaultPrinter("Laser-3rd-Floor");
+    QVERIFY(ReplaceFile(sandbox_->AppFolder().toStdString() + "/settings.xml",
+                        "<log><printers><name>Laser-3rd-Floor</name><ID>1</ID><cost>4</cost><monitored>1</monitored>"
+                        "</printers><users></users></log>"));
+    SystemTrayIcon tray;
+    CQuillmereDlg dialog({tray, sandbox_->AppFolder().toStdString(), spooler, [] { return std::optional<QString>(); }});
+    dialog.move(40, 30);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (int index = 0; index < 4; ++index) {
+        QTest::mouseClick(dialog.PageBar().PageButton(index), Qt::LeftButton);
+        if (index == 1)
+            QTRY_COMPARE(dialog.PrintersPage().AllPrinters().count(), 3);
+        QTest::qWait(200);
+        dialog.repaint();
+        QCoreApplication::processEvents();
+        const QImage shot = Screen().copy(dialog.geometry());
+        QVERIFY(shot.save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere-page-%1.png").arg(index)));
+    }
 }
 
 QTEST_MAIN(QuillmereScreenTest)

@@ -36,6 +36,12 @@ constexpr std::string_view kUsage =
     "        4294967295, in decimal or in hex with 0x.\n"
     "  /f    add or delete without asking.\n"
     "\n"
+    "Examples:\n"
+    "  ostrel-reg query HKLM\\Software\\Ostrel\n"
+    "  ostrel-reg add HKLM\\Software\\Ostrel /v DeleteOldLogs /t REG_DWORD /d 1 /f\n"
+    "  ostrel-reg add HKLM\\Software\\Ostrel /v MonitoredPrinterLimit /t REG_DWORD /d 4 /f\n"
+    "      (the console then lets you monitor up to 4 printers; missing: 1)\n"
+    "\n"
     "The store lives under $OSTREL_REGISTRY_ROOT (default /var/lib/ostrel/registry).\n"
     "Exit code: 0 on success, 1 on an error or when the operation was cancelled.\n";
 
