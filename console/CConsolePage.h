@@ -10,6 +10,8 @@ class CConsolePage : public CSkinDialog {
     Q_OBJECT
 
 public:
+    // The page's skinned buttons get their pictures from the template's
+    // table of button skins.
     explicit CConsolePage(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
 
     // Re-reads what the page shows, then tells Refreshed.

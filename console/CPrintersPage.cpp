@@ -17,26 +17,13 @@
 
 namespace ostrel {
 
-namespace {
-
-constexpr int kAllPrinters = 1009;
-constexpr int kAdd = 1011;
-constexpr int kRemove = 1012;
-constexpr int kApply = 1013;
-constexpr int kReset = 1014;
-constexpr int kMonitored = 1021;
-
-} // namespace
+using namespace ids::control::printers;
 
 CPrintersPage::CPrintersPage(PageContext context, QWidget* parent)
     : CConsolePage(PrintersPageTemplate(), parent), context_(std::move(context)),
       list_(MonitoredList::ConfiguredLimit())
 {
     SetColourRule(ColourRule::Pages());
-    Button(kAdd)->SetBitmaps(188, 189, 188, 187);
-    Button(kRemove)->SetBitmaps(192, 193, 192, 198);
-    Button(kApply)->SetBitmaps(190, 191, 190);
-    Button(kReset)->SetBitmaps(194, 195, 194);
 
     QTreeWidget& monitored = Monitored();
     monitored.setHeaderLabels({QStringLiteral("Printer Name"), QStringLiteral("Cost")});
@@ -60,7 +47,7 @@ CPrintersPage::CPrintersPage(PageContext context, QWidget* parent)
 
 QListWidget& CPrintersPage::AllPrinters() const
 {
-    return *qobject_cast<QListWidget*>(Control(kAllPrinters));
+    return *qobject_cast<QListWidget*>(Control(kAll));
 }
 
 QTreeWidget& CPrintersPage::Monitored() const

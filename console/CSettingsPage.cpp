@@ -17,11 +17,7 @@ namespace ostrel {
 
 namespace {
 
-constexpr int kEmailSwitch = 1023;
-constexpr int kConfigure = 1024;
-constexpr int kPrinters = 1002;
-constexpr int kCost = 1044;
-constexpr int kApply = 1045;
+using namespace ids::control::settings;
 constexpr const char* kEmailLog = "Software\\Ostrel\\EmailLog";
 
 } // namespace
@@ -30,8 +26,6 @@ CSettingsPage::CSettingsPage(PageContext context, QWidget* parent)
     : CConsolePage(SettingsPageTemplate(), parent), context_(std::move(context))
 {
     SetColourRule(ColourRule::Pages());
-    Button(kApply)->SetBitmaps(190, 191, 190);
-    Button(kConfigure)->SetBitmaps(197, 196, 197);
     Cost().setText(QStringLiteral("0"));
     connect(&EmailSwitch(), &QCheckBox::clicked, this, &CSettingsPage::OnEmailSwitch);
     connect(&Printers(), &QComboBox::activated, this, &CSettingsPage::OnPrinterChosen);

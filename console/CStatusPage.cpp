@@ -12,26 +12,12 @@
 
 namespace ostrel {
 
-namespace {
-
-constexpr int kStart = 1047;
-constexpr int kStop = 1048;
-constexpr int kStatus = 1050;
-constexpr int kUser = 1051;
-constexpr int kDefaultPrinter = 1052;
-constexpr int kDefaultPrinterReport = 1053;
-constexpr int kUserReport = 1054;
-
-} // namespace
+using namespace ids::control::status;
 
 CStatusPage::CStatusPage(PageContext context, QWidget* parent)
     : CConsolePage(StatusPageTemplate(), parent), context_(std::move(context))
 {
     SetColourRule(ColourRule::WhiteFace());
-    Button(kStart)->SetBitmaps(174, 175, 174, 176);
-    Button(kStop)->SetBitmaps(180, 177, 180, 178);
-    Button(kDefaultPrinterReport)->SetBitmaps(183, 184, 183);
-    Button(kUserReport)->SetBitmaps(181, 182, 181);
     connect(Button(kStart), &QPushButton::clicked, this, &CStatusPage::Start);
     connect(Button(kStop), &QPushButton::clicked, this, &CStatusPage::Stop);
     connect(Button(kDefaultPrinterReport), &QPushButton::clicked, this,
@@ -39,7 +25,7 @@ CStatusPage::CStatusPage(PageContext context, QWidget* parent)
     connect(Button(kUserReport), &QPushButton::clicked, this,
             [this] { ShowCurrentUserReport(this, context_.appFolder, UserText().toStdString()); });
     // The status line is as wide as the template gives it, on one line.
-    for (int id : {kStatus, kUser, kDefaultPrinter})
+    for (int id : {kState, kUser, kDefaultPrinter})
         Label(id)->setWordWrap(false);
     Refresh();
 }
@@ -51,7 +37,7 @@ QLabel* CStatusPage::Label(int id) const
 
 QString CStatusPage::StatusText() const
 {
-    return Label(kStatus)->text();
+    return Label(kState)->text();
 }
 
 QString CStatusPage::UserText() const
@@ -78,7 +64,7 @@ void CStatusPage::OnRefresh()
     const bool monitoring = MonitoringSwitch::AppRuns() == 1;
     Button(kStart)->setEnabled(!monitoring);
     Button(kStop)->setEnabled(monitoring);
-    Label(kStatus)->setText(monitoring ? QStringLiteral("Monitoring") : QStringLiteral("NOT Monitoring"));
+    Label(kState)->setText(monitoring ? QStringLiteral("Monitoring") : QStringLiteral("NOT Monitoring"));
     Label(kUser)->setText(QString::fromStdString(EffectiveUserName()));
     // The spooler may take its time; the line fills in when it answers.
     QPointer<CStatusPage> page(this);

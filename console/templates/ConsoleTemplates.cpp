@@ -7,6 +7,9 @@ namespace {
 using K = ControlKind;
 using S = ControlStyle;
 constexpr int kNone = kNoControlId;
+namespace status = ids::control::status;
+namespace printers = ids::control::printers;
+namespace settings = ids::control::settings;
 
 } // namespace
 
@@ -26,31 +29,31 @@ DialogTemplate PageBarTemplate()
 DialogTemplate StatusPageTemplate()
 {
     return {ids::dialog::kStatusPage, QSize(279, 167), {}, WindowStyle::Child,
-            {{1047, K::PushButton, QRect(38, 24, 66, 16), {}, S::Disabled},
-             {1048, K::PushButton, QRect(147, 24, 67, 16), {}, {}},
+            {{status::kStart, K::PushButton, QRect(38, 24, 66, 16), {}, S::Disabled},
+             {status::kStop, K::PushButton, QRect(147, 24, 67, 16), {}, {}},
              {kNone, K::GroupBox, QRect(7, 13, 265, 56), {}, {}},
              {kNone, K::Static, QRect(111, 7, 0, 0), QStringLiteral("Status"), S::NoWrap | S::CentreText},
              {kNone, K::Static, QRect(50, 54, 0, 0), QStringLiteral("Application Status:"), S::NoWrap},
-             {1050, K::Static, QRect(120, 55, 79, 8), QStringLiteral("Monitoring"), {}},
+             {status::kState, K::Static, QRect(120, 55, 79, 8), QStringLiteral("Monitoring"), {}},
              {kNone, K::Static, QRect(7, 80, 0, 0), QStringLiteral("Current User:"), S::NoWrap},
-             {1051, K::Static, QRect(54, 80, 125, 8), {}, {}},
+             {status::kUser, K::Static, QRect(54, 80, 125, 8), {}, {}},
              {kNone, K::Static, QRect(7, 94, 0, 0), QStringLiteral("Default Printer:"), S::NoWrap},
-             {1052, K::Static, QRect(59, 94, 128, 8), {}, {}},
-             {1053, K::PushButton, QRect(38, 115, 67, 16), {}, {}},
-             {1054, K::PushButton, QRect(147, 115, 67, 16), {}, {}}}};
+             {status::kDefaultPrinter, K::Static, QRect(59, 94, 128, 8), {}, {}},
+             {status::kDefaultPrinterReport, K::PushButton, QRect(38, 115, 67, 16), {}, {}},
+             {status::kUserReport, K::PushButton, QRect(147, 115, 67, 16), {}, {}}}};
 }
 
 DialogTemplate PrintersPageTemplate()
 {
     return {ids::dialog::kPrintersPage, QSize(286, 163), {}, WindowStyle::Child,
             {{kNone, K::Static, QRect(7, 2, 0, 0), QStringLiteral("All Printers:"), S::NoWrap},
-             {1009, K::ListBox, QRect(7, 13, 267, 52), {}, S::Sorted},
-             {1011, K::PushButton, QRect(7, 73, 66, 17), {}, {}},
-             {1012, K::PushButton, QRect(76, 73, 66, 18), {}, {}},
-             {1013, K::PushButton, QRect(144, 73, 66, 17), {}, {}},
-             {1014, K::PushButton, QRect(213, 73, 66, 17), {}, {}},
+             {printers::kAll, K::ListBox, QRect(7, 13, 267, 52), {}, S::Sorted},
+             {printers::kAdd, K::PushButton, QRect(7, 73, 66, 17), {}, {}},
+             {printers::kRemove, K::PushButton, QRect(76, 73, 66, 18), {}, {}},
+             {printers::kApply, K::PushButton, QRect(144, 73, 66, 17), {}, {}},
+             {printers::kReset, K::PushButton, QRect(213, 73, 66, 17), {}, {}},
              {kNone, K::Static, QRect(7, 93, 0, 0), QStringLiteral("Selected Printers:"), S::NoWrap},
-             {1021, K::ListView, QRect(7, 103, 267, 53), {}, {}}}};
+             {printers::kMonitored, K::ListView, QRect(7, 103, 267, 53), {}, {}}}};
 }
 
 DialogTemplate ReportsPageTemplate()
@@ -78,16 +81,16 @@ DialogTemplate SettingsPageTemplate()
             {{kNone, K::Static, QRect(8, 9, 0, 0), QStringLiteral("Email Reports"), S::NoWrap},
              {kNone, K::GroupBox, QRect(7, 13, 258, 34), {}, {}},
              {kNone, K::Static, QRect(30, 27, 0, 0), QStringLiteral("Enable Email Notification"), S::NoWrap},
-             {1023, K::CheckBox, QRect(113, 27, 8, 8), {}, {}},
-             {1024, K::PushButton, QRect(144, 23, 67, 16), {}, {}},
+             {settings::kEmailSwitch, K::CheckBox, QRect(113, 27, 8, 8), {}, {}},
+             {settings::kConfigure, K::PushButton, QRect(144, 23, 67, 16), {}, {}},
              {kNone, K::Static, QRect(7, 68, 0, 0), QStringLiteral("Cost Management"), S::NoWrap},
              {kNone, K::GroupBox, QRect(7, 72, 258, 68), {}, {}},
              {kNone, K::Static, QRect(30, 87, 0, 0), QStringLiteral("Select a printer"), S::NoWrap},
-             {1002, K::ComboBox, QRect(88, 85, 169, 55), {}, {}},
+             {settings::kPrinters, K::ComboBox, QRect(88, 85, 169, 55), {}, {}},
              {kNone, K::Static, QRect(30, 107, 0, 0), QStringLiteral("Type its cost"), S::NoWrap},
-             {1044, K::Edit, QRect(88, 104, 48, 14), {}, {}},
+             {settings::kCost, K::Edit, QRect(88, 104, 48, 14), {}, {}},
              {kNone, K::Static, QRect(139, 108, 0, 0), QStringLiteral("cents per page"), S::NoWrap},
-             {1045, K::PushButton, QRect(190, 103, 66, 16), {}, {}}}};
+             {settings::kApply, K::PushButton, QRect(190, 103, 66, 16), {}, {}}}};
 }
 
 DialogTemplate MessageBoxTemplate(const QString& text)
@@ -169,6 +172,28 @@ DialogTemplate PageTemplate(int templateId)
         return SettingsPageTemplate();
     default:
         return {templateId, {}, {}, WindowStyle::Child, {}};
+    }
+}
+
+std::vector<ButtonSkin> ButtonSkins(int templateId)
+{
+    switch (templateId) {
+    case ids::dialog::kStatusPage:
+        return {{status::kStart, 174, 175, 174, 176},
+                {status::kStop, 180, 177, 180, 178},
+                {status::kDefaultPrinterReport, 183, 184, 183, 0},
+                {status::kUserReport, 181, 182, 181, 0}};
+    case ids::dialog::kPrintersPage:
+        return {{printers::kAdd, 188, 189, 188, 187},
+                {printers::kRemove, 192, 193, 192, 198},
+                {printers::kApply, 190, 191, 190, 0},
+                {printers::kReset, 194, 195, 194, 0}};
+    case ids::dialog::kReportsPage:
+        return {{1003, 185, 186, 185, 0}, {1005, 185, 186, 185, 0}, {1057, 185, 186, 185, 0}};
+    case ids::dialog::kSettingsPage:
+        return {{settings::kConfigure, 197, 196, 197, 0}, {settings::kApply, 190, 191, 190, 0}};
+    default:
+        return {};
     }
 }
 

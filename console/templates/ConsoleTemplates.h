@@ -48,6 +48,20 @@ const std::array<PageEntry, 4>& PageTable();
 // The template of a page by its number; an empty template for any other.
 DialogTemplate PageTemplate(int templateId);
 
+// The pictures of a skinned button: normal, pressed, hover and disabled
+// (0: the normal one).
+struct ButtonSkin {
+    int id;
+    int normal;
+    int pressed;
+    int hover;
+    int disabled;
+};
+
+// The skinned buttons of a window by its template number; none for a
+// window whose buttons are skinned otherwise.
+std::vector<ButtonSkin> ButtonSkins(int templateId);
+
 // A menu as data: command ids and captions, ids::kSeparator between groups.
 struct MenuItem {
     int id;

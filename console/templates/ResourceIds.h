@@ -54,6 +54,36 @@ inline constexpr int kSettingsPageButton = 1113;
 inline constexpr int kMessageText = 1056;
 inline constexpr int kAboutTitle = 1101;
 inline constexpr int kAboutText = 1102;
+
+// The status page.
+namespace status {
+inline constexpr int kStart = 1047;
+inline constexpr int kStop = 1048;
+inline constexpr int kState = 1050;
+inline constexpr int kUser = 1051;
+inline constexpr int kDefaultPrinter = 1052;
+inline constexpr int kDefaultPrinterReport = 1053;
+inline constexpr int kUserReport = 1054;
+} // namespace status
+
+// The printers page.
+namespace printers {
+inline constexpr int kAll = 1009;
+inline constexpr int kAdd = 1011;
+inline constexpr int kRemove = 1012;
+inline constexpr int kApply = 1013;
+inline constexpr int kReset = 1014;
+inline constexpr int kMonitored = 1021;
+} // namespace printers
+
+// The settings page.
+namespace settings {
+inline constexpr int kPrinters = 1002;
+inline constexpr int kEmailSwitch = 1023;
+inline constexpr int kConfigure = 1024;
+inline constexpr int kCost = 1044;
+inline constexpr int kApply = 1045;
+} // namespace settings
 } // namespace control
 
 // Commands of the menus: the help button's, the system menu's and the tray's.

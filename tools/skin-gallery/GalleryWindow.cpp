@@ -13,10 +13,12 @@ namespace ostrel::gallery {
 
 namespace {
 
-void Skin(const CSkinDialog& page, int id, int normal, int pressed, int hover = 0)
+// The page's buttons as the console skins them.
+void SkinButtons(const CSkinDialog& page, int templateId)
 {
-    if (CSkinButton* button = page.Button(id))
-        button->SetBitmaps(normal, pressed, hover);
+    for (const ButtonSkin& skin : ButtonSkins(templateId))
+        if (CSkinButton* button = page.Button(skin.id))
+            button->SetBitmaps(skin.normal, skin.pressed, skin.hover, skin.disabled);
 }
 
 } // namespace
@@ -55,16 +57,13 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
         auto* page = new CSkinDialog(PageTemplate(entry.templateId), this);
         page->SetColourRule(index == 0 ? ColourRule::WhiteFace() : ColourRule::Pages());
         page->setGeometry(QRect(kPageOrigin, entry.pageSize));
+        SkinButtons(*page, entry.templateId);
         pages_[index] = page;
     }
 
     CSkinDialog& status = *pages_[0];
     status.Control(1051)->setProperty("text", QStringLiteral("operator"));
     status.Control(1052)->setProperty("text", QStringLiteral("Laser-3rd-Floor"));
-    Skin(status, 1047, 174, 175, 174);
-    Skin(status, 1048, 180, 177, 180);
-    Skin(status, 1053, 183, 184, 183);
-    Skin(status, 1054, 181, 182, 181);
     // Start and Stop take turns, as the monitoring switch will have them.
     connect(status.Button(1047), &QPushButton::clicked, this, [&status] {
         status.Button(1047)->setEnabled(false);
@@ -79,10 +78,6 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
     status.Button(1047)->setEnabled(false);
 
     CSkinDialog& printers = *pages_[1];
-    Skin(printers, 1011, 188, 189, 188);
-    Skin(printers, 1012, 192, 193, 192);
-    Skin(printers, 1013, 190, 191, 190);
-    Skin(printers, 1014, 194, 195, 194);
     if (auto* all = qobject_cast<QListWidget*>(printers.Control(1009)))
         all->addItems({QStringLiteral("Laser-3rd-Floor"), QStringLiteral("Colour-Plotter"), QStringLiteral("Front-Desk")});
     if (auto* chosen = qobject_cast<QTreeWidget*>(printers.Control(1021))) {
@@ -92,14 +87,10 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
     }
 
     CSkinDialog& reports = *pages_[2];
-    for (int id : {1003, 1005, 1057})
-        Skin(reports, id, 185, 186, 185);
-    if (auto* period = qobject_cast<QComboBox*>(reports.Control(1001)))
+        if (auto* period = qobject_cast<QComboBox*>(reports.Control(1001)))
         period->addItems({QStringLiteral("Today"), QStringLiteral("This week"), QStringLiteral("Last month")});
 
     CSkinDialog& settings = *pages_[3];
-    Skin(settings, 1024, 197, 196, 197);
-    Skin(settings, 1045, 190, 191, 190);
     if (auto* printer = qobject_cast<QComboBox*>(settings.Control(1002)))
         printer->addItem(QStringLiteral("Laser-3rd-Floor"));
 
