@@ -1,6 +1,7 @@
 #include "MonitoredList.h"
 
 #include "RegValue.h"
+#include "SettingsDocument.h"
 
 #include <algorithm>
 
@@ -8,11 +9,15 @@ namespace ostrel {
 
 namespace {
 
+// Names as settings.xml keeps them (without the five special characters),
+// compared without regard to case.
 bool SameName(std::string_view a, std::string_view b)
 {
+    const std::string left = StripXmlSpecials(a);
+    const std::string right = StripXmlSpecials(b);
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(),
+                                                     [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 } // namespace

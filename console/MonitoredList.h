@@ -10,8 +10,9 @@ namespace ostrel {
 
 // The printers page's list of monitored printers before it is applied:
 // names with their cost per page as text, at most `limit` of them. A name
-// is listed when a row carries the same name, without regard to case, as
-// the spooler treats queue names; "Laser" and "Laser 2" are two printers.
+// is listed when a row carries the same name as settings.xml stores it,
+// without regard to case, as the spooler treats queue names; "Laser" and
+// "Laser 2" are two printers.
 class MonitoredList {
 public:
     struct Row {
