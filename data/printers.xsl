@@ -10,6 +10,11 @@
               doctype-public="-//W3C//DTD HTML 4.01 Transitional//EN"
               doctype-system="http://www.w3.org/TR/html4/loose.dtd"/>
 
+  <!-- 'table': the console's viewer shows the subtotals and the jobs itself,
+       in tables that stay quick at any size; the page then holds the
+       heading and the totals, and a mark that tells the viewer so. -->
+  <xsl:param name="viewer" select="''"/>
+
   <xsl:template match="/">
     <html>
       <head>
@@ -35,6 +40,9 @@
             </td>
           </tr>
         </table>
+        <xsl:choose>
+          <xsl:when test="$viewer = 'table'"><a name="ostrel-viewer-table"></a></xsl:when>
+          <xsl:otherwise>
         <xsl:choose>
           <xsl:when test="log/event">
             <h2>Jobs</h2>
@@ -70,6 +78,8 @@
           </xsl:when>
           <xsl:otherwise>
             <p>No jobs were recorded in this period.</p>
+          </xsl:otherwise>
+        </xsl:choose>
           </xsl:otherwise>
         </xsl:choose>
       </body>

@@ -23,6 +23,11 @@
               doctype-public="-//W3C//DTD HTML 4.01 Transitional//EN"
               doctype-system="http://www.w3.org/TR/html4/loose.dtd"/>
 
+  <!-- 'table': the console's viewer shows the subtotals and the jobs itself,
+       in tables that stay quick at any size; the page then holds the
+       heading and the totals, and a mark that tells the viewer so. -->
+  <xsl:param name="viewer" select="''"/>
+
   <xsl:variable name="block" select="64"/>
   <xsl:key name="block" match="e" use="concat(@k, '|', @b)"/>
   <xsl:key name="user" match="event" use="user"/>
@@ -44,6 +49,9 @@
         <h1>Printing report: all users and printers</h1>
         <xsl:call-template name="summary"/>
         <xsl:choose>
+          <xsl:when test="$viewer = 'table'"><a name="ostrel-viewer-table"></a></xsl:when>
+          <xsl:otherwise>
+        <xsl:choose>
           <xsl:when test="log/event">
             <h2>Per user</h2>
             <xsl:call-template name="subtotals">
@@ -60,6 +68,8 @@
           </xsl:when>
           <xsl:otherwise>
             <p>No jobs were recorded in this period.</p>
+          </xsl:otherwise>
+        </xsl:choose>
           </xsl:otherwise>
         </xsl:choose>
       </body>

@@ -195,7 +195,8 @@ bool LocalRelativePath(const std::string& href)
 
 }  // namespace
 
-ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& folder)
+ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& folder,
+                                       const StylesheetParameters& parameters)
 {
     using Result = ReportResult<std::string>;
     const fs::path base = folder.empty() ? fs::path(".") : folder;
@@ -228,8 +229,21 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
         return Result::Failure("The report cannot be rendered: out of memory.");
     xsltSetCtxtSecurityPrefs(security, context.get());
     xsltSetTransformErrorFunc(context.get(), &capture, &ErrorCapture::Collect);
+    // Values as XPath string literals; a value holding both quote kinds is dropped.
+    std::vector<std::string> texts;
+    for (const auto& [name, value] : parameters) {
+        const char quote = value.find('\'') == std::string::npos ? '\'' : '"';
+        if (value.find(quote) != std::string::npos)
+            continue;
+        texts.push_back(name);
+        texts.push_back(quote + value + quote);
+    }
+    std::vector<const char*> list;
+    for (const std::string& text : texts)
+        list.push_back(text.c_str());
+    list.push_back(nullptr);
     xml::Document html(
-        xsltApplyStylesheetUser(style.get(), document->get(), nullptr, nullptr, nullptr, context.get()));
+        xsltApplyStylesheetUser(style.get(), document->get(), list.data(), nullptr, nullptr, context.get()));
     if (!html || context->state != XSLT_STATE_OK)
         return Result::Failure("The report cannot be rendered through " + stylesheetFile.string() + ": " +
                                capture.Text("the transformation failed") + ".");

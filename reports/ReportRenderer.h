@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace ostrel {
 
@@ -18,8 +20,13 @@ namespace ostrel {
 // Calls from several threads take turns, since libxslt's error channel is
 // process-wide.
 
+// Parameters handed to the stylesheet, by name, each a text value; a
+// stylesheet that declares none of them ignores them.
+using StylesheetParameters = std::vector<std::pair<std::string, std::string>>;
+
 // Renders the document bytes as if they lay in `folder`.
-ReportResult<std::string> RenderReport(std::string_view document, const std::filesystem::path& folder);
+ReportResult<std::string> RenderReport(std::string_view document, const std::filesystem::path& folder,
+                                       const StylesheetParameters& parameters = {});
 
 // Renders the document in `documentFile`.
 ReportResult<std::string> RenderReportFile(const std::filesystem::path& documentFile);

@@ -257,6 +257,15 @@ void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::
     }
 }
 
+std::vector<std::string> UserNames(std::string_view document)
+{
+    std::vector<std::string> users;
+    size_t from = 0;
+    while (const auto span = Element(document, "<username>", "</username>", from, document.size()))
+        users.emplace_back(document.substr(span->start, span->length));
+    return users;
+}
+
 std::optional<std::int32_t> CostOf(std::string_view document, std::string_view name)
 {
     std::optional<std::int32_t> cost;

@@ -78,6 +78,9 @@ std::vector<ConfiguredPrinter> ConfiguredPrinters(std::string_view document);
 // the largest. Names are taken as given (already stripped).
 void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::string, std::string>>& rows);
 
+// The user list's names, in document order.
+std::vector<std::string> UserNames(std::string_view document);
+
 // The cost per page the settings page shows for a printer: the number the
 // last entry of that name starts its cost text with, 0 when it starts with
 // none; nothing when no entry carries the name.
