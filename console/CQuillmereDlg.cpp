@@ -5,6 +5,7 @@
 #include "CMessageDlg.h"
 #include "CPageBar.h"
 #include "CPrintersPage.h"
+#include "CReportsPage.h"
 #include "CSettingsPage.h"
 #include "CStatusPage.h"
 #include "ConsoleMenus.h"
@@ -113,6 +114,9 @@ void CQuillmereDlg::CreatePages()
             break;
         case ids::dialog::kPrintersPage:
             page = printersPage_ = new CPrintersPage(context, this);
+            break;
+        case ids::dialog::kReportsPage:
+            page = reportsPage_ = new CReportsPage(context, this);
             break;
         case ids::dialog::kSettingsPage:
             page = settingsPage_ = new CSettingsPage(context, this);

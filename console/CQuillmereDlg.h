@@ -16,6 +16,7 @@ class CConsolePage;
 class CMenuButton;
 class CPageBar;
 class CPrintersPage;
+class CReportsPage;
 class CSettingsPage;
 class CStatusPage;
 class Spooler;
@@ -62,6 +63,7 @@ public:
     CPageBar& PageBar() { return *pageBar_; }
     CStatusPage& StatusPage() { return *statusPage_; }
     CPrintersPage& PrintersPage() { return *printersPage_; }
+    CReportsPage& ReportsPage() { return *reportsPage_; }
     CSettingsPage& SettingsPage() { return *settingsPage_; }
     CMenuButton& HelpButton() { return *helpButton_; }
     QMenu& SystemMenu() { return *systemMenu_; }
@@ -88,6 +90,7 @@ private:
     CPageBar* pageBar_ = nullptr;
     CStatusPage* statusPage_ = nullptr;
     CPrintersPage* printersPage_ = nullptr;
+    CReportsPage* reportsPage_ = nullptr;
     CSettingsPage* settingsPage_ = nullptr;
     CMenuButton* helpButton_ = nullptr;
     QMenu* systemMenu_ = nullptr;

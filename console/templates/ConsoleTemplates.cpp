@@ -10,6 +10,7 @@ constexpr int kNone = kNoControlId;
 namespace status = ids::control::status;
 namespace printers = ids::control::printers;
 namespace settings = ids::control::settings;
+namespace reports = ids::control::reports;
 
 } // namespace
 
@@ -61,18 +62,18 @@ DialogTemplate ReportsPageTemplate()
     return {ids::dialog::kReportsPage, QSize(282, 187), {}, WindowStyle::Child,
             {{kNone, K::Static, QRect(7, 4, 0, 0), QStringLiteral("Choose a report"), S::NoWrap},
              {kNone, K::Static, QRect(7, 20, 0, 0), QStringLiteral("Select period:"), S::NoWrap},
-             {1001, K::ComboBox, QRect(70, 18, 120, 80), {}, {}},
+             {reports::kPeriods, K::ComboBox, QRect(70, 18, 120, 80), {}, {}},
              {kNone, K::GroupBox, QRect(7, 38, 268, 40), QStringLiteral("Printer Reports"), {}},
              {kNone, K::Static, QRect(14, 54, 0, 0), QStringLiteral("Select printer:"), S::NoWrap},
-             {1002, K::ComboBox, QRect(70, 52, 110, 80), {}, {}},
-             {1003, K::PushButton, QRect(200, 50, 66, 16), {}, {}},
+             {reports::kPrinters, K::ComboBox, QRect(70, 52, 110, 80), {}, {}},
+             {reports::kPrinterReport, K::PushButton, QRect(200, 50, 66, 16), {}, {}},
              {kNone, K::GroupBox, QRect(7, 84, 268, 40), QStringLiteral("User Reports"), {}},
              {kNone, K::Static, QRect(14, 100, 0, 0), QStringLiteral("Select user:"), S::NoWrap},
-             {1004, K::ComboBox, QRect(70, 98, 110, 80), {}, {}},
-             {1005, K::PushButton, QRect(200, 96, 66, 16), {}, {}},
+             {reports::kUsers, K::ComboBox, QRect(70, 98, 110, 80), {}, {}},
+             {reports::kUserReport, K::PushButton, QRect(200, 96, 66, 16), {}, {}},
              {kNone, K::GroupBox, QRect(7, 130, 268, 40), QStringLiteral("Aggregated User and Printer Reports"), {}},
              {kNone, K::Static, QRect(14, 146, 0, 0), QStringLiteral("Press for report:"), S::NoWrap},
-             {1057, K::PushButton, QRect(200, 142, 66, 16), {}, {}}}};
+             {reports::kAggregatedReport, K::PushButton, QRect(200, 142, 66, 16), {}, {}}}};
 }
 
 DialogTemplate SettingsPageTemplate()
@@ -189,7 +190,9 @@ std::vector<ButtonSkin> ButtonSkins(int templateId)
                 {printers::kApply, 190, 191, 190, 0},
                 {printers::kReset, 194, 195, 194, 0}};
     case ids::dialog::kReportsPage:
-        return {{1003, 185, 186, 185, 0}, {1005, 185, 186, 185, 0}, {1057, 185, 186, 185, 0}};
+        return {{reports::kPrinterReport, 185, 186, 185, 0},
+                {reports::kUserReport, 185, 186, 185, 0},
+                {reports::kAggregatedReport, 185, 186, 185, 0}};
     case ids::dialog::kSettingsPage:
         return {{settings::kConfigure, 197, 196, 197, 0}, {settings::kApply, 190, 191, 190, 0}};
     default:

@@ -76,6 +76,16 @@ inline constexpr int kReset = 1014;
 inline constexpr int kMonitored = 1021;
 } // namespace printers
 
+// The reports page.
+namespace reports {
+inline constexpr int kPeriods = 1001;
+inline constexpr int kPrinters = 1002;
+inline constexpr int kPrinterReport = 1003;
+inline constexpr int kUsers = 1004;
+inline constexpr int kUserReport = 1005;
+inline constexpr int kAggregatedReport = 1057;
+} // namespace reports
+
 // The settings page.
 namespace settings {
 inline constexpr int kPrinters = 1002;

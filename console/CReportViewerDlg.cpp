@@ -1,0 +1,357 @@
+#include "CReportViewerDlg.h"
+
+#include "CSkinButton.h"
+#include "ConsoleTemplates.h"
+#include "Files.h"
+#include "ReportEventsModel.h"
+#include "ReportRenderer.h"
+
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace ostrel {
+
+namespace {
+
+constexpr int kArea = 1008;
+constexpr int kFind = ids::control::kOk;
+constexpr int kClose = ids::control::kCancel;
+const QColor kBar(0x2F, 0x6F, 0xDE, 90); // the skin's accent, light
+
+// The pages column of the subtotals: a bar as long as the share of the
+// largest, under the number.
+class BarDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const double share = index.data(ReportSubtotalsModel::kShareRole).toDouble();
+        QRect bar = option.rect.adjusted(2, 3, -2, -3);
+        bar.setWidth(static_cast<int>(bar.width() * share));
+        painter->fillRect(bar, kBar);
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+};
+
+QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent)
+{
+    auto* sorted = new QSortFilterProxyModel(parent);
+    sorted->setSourceModel(model);
+    sorted->setSortRole(ReportEventsModel::kSortRole);
+    auto* table = new QTableView(parent);
+    table->setModel(sorted);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->hide();
+    // Fixed row heights: a table of 100,000 rows lays out at once.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->horizontalHeader()->setStretchLastSection(true);
+    // Unsorted, in the document's order, until a header is clicked.
+    table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    return table;
+}
+
+} // namespace
+
+CReportViewerDlg::CReportViewerDlg(ReportView view, QWidget* parent)
+    : CResizeDlg(ReportViewerTemplate(), parent), view_(std::move(view))
+{
+    setWindowTitle(QStringLiteral("Quillmere - Report"));
+    setModal(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    auto* find = qobject_cast<CSkinButton*>(Control(kFind));
+    auto* close = qobject_cast<CSkinButton*>(Control(kClose));
+    find->SetBitmaps(222, 221);
+    close->SetBitmaps(224, 223);
+    find->setDefault(true);
+    connect(find, &QPushButton::clicked, this, &CReportViewerDlg::OpenFind);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    BuildArea();
+    AddControl(kArea, {EdgeMode::Keep, EdgeMode::Stretch, EdgeMode::Keep, EdgeMode::Stretch}, true);
+    AddControl(kFind, {EdgeMode::Keep, EdgeMode::Move, EdgeMode::Keep, EdgeMode::Move}, true);
+    AddControl(kClose, {EdgeMode::Keep, EdgeMode::Move, EdgeMode::Keep, EdgeMode::Move}, true);
+    HideSizeGrip();
+
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, this, &CReportViewerDlg::SaveWithDialog);
+    auto* print = new QShortcut(QKeySequence::Print, this);
+    connect(print, &QShortcut::activated, this, &CReportViewerDlg::Print);
+
+    ShowReport();
+}
+
+CReportViewerDlg::~CReportViewerDlg() = default;
+
+void CReportViewerDlg::BuildArea()
+{
+    QWidget* area = Control(kArea);
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+
+    auto* splitter = new QSplitter(Qt::Vertical, area);
+    page_ = new QTextBrowser(splitter);
+    page_->setOpenLinks(false);
+    subtotals_ = new QTabWidget(splitter);
+    jobs_ = new QTableView(splitter);
+    splitter->setChildrenCollapsible(false);
+    layout->addWidget(splitter, 1);
+
+    totals_ = new QLabel(area);
+    layout->addWidget(totals_);
+
+    findBar_ = new QWidget(area);
+    auto* bar = new QHBoxLayout(findBar_);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->addWidget(new QLabel(QStringLiteral("Find:"), findBar_));
+    findField_ = new QLineEdit(findBar_);
+    bar->addWidget(findField_, 1);
+    auto* previous = new QToolButton(findBar_);
+    previous->setArrowType(Qt::UpArrow);
+    previous->setToolTip(QStringLiteral("Previous (Shift+Enter)"));
+    auto* next = new QToolButton(findBar_);
+    next->setArrowType(Qt::DownArrow);
+    next->setToolTip(QStringLiteral("Next (Enter)"));
+    bar->addWidget(previous);
+    bar->addWidget(next);
+    findState_ = new QLabel(findBar_);
+    bar->addWidget(findState_);
+    layout->addWidget(findBar_);
+    findBar_->hide();
+    connect(next, &QToolButton::clicked, this, [this] { Find(findField_->text()); });
+    connect(previous, &QToolButton::clicked, this, [this] { Find(findField_->text(), true); });
+}
+
+void CReportViewerDlg::ShowReport()
+{
+    // The bytes this console wrote, never the file again: another
+    // console may have replaced it by now.
+    ReportResult<std::string> html = RenderReport(view_.document, view_.folder, {{"viewer", "table"}});
+    if (!html) {
+        page_->setPlainText(QString::fromStdString(html.Error()));
+    } else {
+        tables_ = html->find("ostrel-viewer-table") != std::string::npos;
+        page_->setHtml(QString::fromUtf8(html->data(), static_cast<qsizetype>(html->size())));
+    }
+
+    ReportResult<std::vector<ReportEvent>> events = ReadReportEvents(view_.document);
+    std::vector<ReportEvent> rows = events ? std::move(*events) : std::vector<ReportEvent>();
+    const ReportTotals totals = TotalsOf(rows);
+    totals_->setText(QStringLiteral("<b>%1</b> jobs &nbsp; <b>%2</b> pages &nbsp; cost <b>%3</b>")
+                         .arg(totals.jobs)
+                         .arg(totals.pages)
+                         .arg(QString::fromStdString(Money(totals.cost))));
+
+    if (tables_ && !rows.empty()) {
+        if (view_.kind != ReportKind::User)
+            AddSubtotals(QStringLiteral("Per user"), QStringLiteral("User"), SubtotalsByUser(rows));
+        if (view_.kind != ReportKind::Printer)
+            AddSubtotals(QStringLiteral("Per printer"), QStringLiteral("Printer"), SubtotalsByPrinter(rows));
+    }
+    events_ = new ReportEventsModel(std::move(rows), this);
+    QTableView* table = MakeTable(events_, this);
+    sorted_ = qobject_cast<QSortFilterProxyModel*>(table->model());
+    // The jobs table takes the place made for it in the splitter.
+    auto* splitter = qobject_cast<QSplitter*>(jobs_->parentWidget());
+    splitter->replaceWidget(2, table);
+    delete jobs_;
+    jobs_ = table;
+    for (int column = 0; column < ReportEventsModel::ColumnCount; ++column)
+        jobs_->setColumnWidth(column, column == ReportEventsModel::Document ? 220 : 90);
+
+    subtotals_->setVisible(tables_ && subtotals_->count() > 0);
+    jobs_->setVisible(tables_);
+    if (tables_) {
+        page_->setMaximumHeight(static_cast<int>(page_->document()->size().height()) + 8);
+        splitter->setSizes({page_->maximumHeight(), 120, 400});
+    }
+}
+
+void CReportViewerDlg::AddSubtotals(const QString& title, const QString& nameHeader, std::vector<ReportSubtotal> rows)
+{
+    auto* model = new ReportSubtotalsModel(nameHeader, std::move(rows), this);
+    QTableView* table = MakeTable(model, subtotals_);
+    table->setItemDelegateForColumn(ReportSubtotalsModel::Pages, new BarDelegate(table));
+    table->setColumnWidth(ReportSubtotalsModel::Name, 200);
+    table->setColumnWidth(ReportSubtotalsModel::Pages, 220);
+    subtotals_->addTab(table, title);
+}
+
+void CReportViewerDlg::OpenFind()
+{
+    if (findBar_->isHidden()) {
+        findBar_->show();
+        findField_->setFocus();
+        findField_->selectAll();
+        return;
+    }
+    Find(findField_->text());
+}
+
+bool CReportViewerDlg::Find(const QString& text, bool backwards)
+{
+    findState_->clear();
+    if (text.isEmpty())
+        return false;
+    const QTextDocument::FindFlags flags = backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    const auto inPage = [&](bool fromEdge) {
+        if (fromEdge) {
+            QTextCursor edge(page_->document());
+            edge.movePosition(backwards ? QTextCursor::End : QTextCursor::Start);
+            page_->setTextCursor(edge);
+        }
+        if (!page_->find(text, flags))
+            return false;
+        inJobs_ = false;
+        jobs_->clearSelection();
+        return true;
+    };
+    const auto inJobs = [&](bool fromEdge) {
+        if (!tables_ || !FindInJobs(text, backwards, fromEdge))
+            return false;
+        inJobs_ = true;
+        return true;
+    };
+    // On from the last match, through the page and then the jobs (the
+    // other way round backwards), and once round again from the start.
+    const bool found = backwards ? (inJobs_ && inJobs(false)) || inPage(inJobs_) || inJobs(true) || inPage(true)
+                                 : (!inJobs_ && inPage(false)) || inJobs(!inJobs_) || inPage(true) || inJobs(true);
+    if (!found)
+        findState_->setText(QStringLiteral("Not found"));
+    return found;
+}
+
+bool CReportViewerDlg::FindInJobs(const QString& needle, bool backwards, bool fromEdge)
+{
+    const QString lower = needle.toLower();
+    const int rows = sorted_->rowCount();
+    int row = fromEdge ? (backwards ? rows : -1) : jobRow_;
+    for (row += backwards ? -1 : 1; row >= 0 && row < rows; row += backwards ? -1 : 1) {
+        const int source = sorted_->mapToSource(sorted_->index(row, 0)).row();
+        if (!events_->SearchText(source).contains(lower))
+            continue;
+        jobRow_ = row;
+        const QModelIndex found = sorted_->index(row, 0);
+        jobs_->setCurrentIndex(found);
+        jobs_->selectRow(row);
+        jobs_->scrollTo(found, QAbstractItemView::PositionAtCenter);
+        return true;
+    }
+    jobRow_ = backwards ? -1 : rows;
+    return false;
+}
+
+QString CReportViewerDlg::WholePage() const
+{
+    ReportResult<std::string> html = RenderReport(view_.document, view_.folder);
+    return html ? QString::fromStdString(*html) : QString::fromStdString(html.Error()).toHtmlEscaped();
+}
+
+bool CReportViewerDlg::SaveAs(const QString& file)
+{
+    const std::string bytes = file.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
+                                  ? ReportCsv(events_->Events())
+                                  : WholePage().toStdString();
+    return ReplaceFile(file.toStdString(), bytes);
+}
+
+void CReportViewerDlg::SaveWithDialog()
+{
+    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save the report"), QStringLiteral("report.csv"),
+                                                      QStringLiteral("CSV (*.csv);;HTML (*.html)"));
+    if (!file.isEmpty())
+        SaveAs(file);
+}
+
+void CReportViewerDlg::Print()
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QTextDocument document;
+    document.setHtml(WholePage());
+    document.print(&printer);
+}
+
+void CReportViewerDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (findField_->hasFocus())
+            Find(findField_->text(), event->modifiers() & Qt::ShiftModifier);
+        else
+            OpenFind();
+        return;
+    }
+    CResizeDlg::keyPressEvent(event);
+}
+
+void CReportViewerDlg::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    const bool border = at.x() < kSizingBorder || at.y() < kSizingBorder || at.x() >= width() - kSizingBorder ||
+                        at.y() >= height() - kSizingBorder;
+    if (event->button() != Qt::LeftButton || border) {
+        CResizeDlg::mousePressEvent(event);
+        return;
+    }
+    // The background moves the window, as a title bar would.
+    if (!windowHandle() || !windowHandle()->startSystemMove()) {
+        dragging_ = true;
+        dragOffset_ = event->globalPosition().toPoint() - pos();
+    }
+    event->accept();
+}
+
+void CReportViewerDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    if (dragging_) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+        return;
+    }
+    CResizeDlg::mouseMoveEvent(event);
+}
+
+void CReportViewerDlg::mouseReleaseEvent(QMouseEvent* event)
+{
+    dragging_ = false;
+    CResizeDlg::mouseReleaseEvent(event);
+}
+
+void CReportViewerDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&Save as CSV or HTML...\tCtrl+S"), this, &CReportViewerDlg::SaveWithDialog);
+    menu.addAction(QStringLiteral("&Print...\tCtrl+P"), this, &CReportViewerDlg::Print);
+    menu.exec(event->globalPos());
+}
+
+} // namespace ostrel
