@@ -6,9 +6,9 @@
 // (about 10). Times are CPU time, of this thread and of the xsltproc
 // process, so that other work on the machine barely moves them.
 
+#include "BenchPeriodFile.h"
 #include "FakeClock.h"
 #include "Files.h"
-#include "JobRecorder.h"
 #include "ReportDocument.h"
 #include "ReportRenderer.h"
 
@@ -36,21 +36,7 @@ fs::path MakeFolder()
     return ::mkdtemp(pattern.data());
 }
 
-// A period file as the monitor writes it: the blank run, then the records,
-// spread over 50 users and 5 printers.
-std::string PeriodFile(int events)
-{
-    std::string file(525, ' ');
-    ostrel::PrintJob job;
-    job.submitted = {2026, 3, 4, 5, 9, 30, 0, 0};
-    for (int i = 0; i < events; ++i) {
-        job.document = "Quarterly report " + std::to_string(i) + ".pdf";
-        job.user = "user" + std::to_string(i % 50);
-        job.totalPages = static_cast<std::uint32_t>(i % 20 + 1);
-        file += ostrel::JobRecorder::EventText(job, "5", "Printer " + std::to_string(i % 5));
-    }
-    return file;
-}
+using ostrel::bench::PeriodFile;
 
 double ThreadSeconds()
 {

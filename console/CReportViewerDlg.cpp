@@ -153,24 +153,30 @@ void CReportViewerDlg::BuildArea()
 void CReportViewerDlg::ShowReport()
 {
     // The bytes this console wrote, never the file again: another
-    // console may have replaced it by now.
-    ReportResult<std::string> html = RenderReport(view_.document, view_.folder, {{"viewer", "table"}});
-    if (!html) {
-        page_->setPlainText(QString::fromStdString(html.Error()));
-    } else {
-        tables_ = html->find("ostrel-viewer-table") != std::string::npos;
-        page_->setHtml(QString::fromUtf8(html->data(), static_cast<qsizetype>(html->size())));
-    }
-
-    ReportResult<std::vector<ReportEvent>> events = ReadReportEvents(view_.document);
-    std::vector<ReportEvent> rows = events ? std::move(*events) : std::vector<ReportEvent>();
+    // console may have replaced it by now. The jobs are read first, in one
+    // pass, for the totals the stylesheet is handed.
+    ReportResult<ReportEventTable> events = ReportEventTable::Read(view_.document);
+    ReportEventTable rows = events ? std::move(*events) : ReportEventTable();
     const ReportTotals totals = TotalsOf(rows);
+    std::string subject;
+    if (rows.Rows() > 0 && view_.kind != ReportKind::Aggregated)
+        subject = rows.Text(0, view_.kind == ReportKind::Printer ? ReportEventTable::Printer : ReportEventTable::User);
+    ReportResult<ViewerPage> page = RenderViewerPage(
+        view_.document, view_.folder,
+        {{"jobs", std::to_string(totals.jobs)}, {"pages", std::to_string(totals.pages)},
+         {"cost", std::to_string(totals.cost)}, {"subject", subject}});
+    if (!page) {
+        page_->setPlainText(QString::fromStdString(page.Error()));
+    } else {
+        tables_ = page->tables;
+        page_->setHtml(QString::fromUtf8(page->html.data(), static_cast<qsizetype>(page->html.size())));
+    }
     totals_->setText(QStringLiteral("<b>%1</b> jobs &nbsp; <b>%2</b> pages &nbsp; cost <b>%3</b>")
                          .arg(totals.jobs)
                          .arg(totals.pages)
                          .arg(QString::fromStdString(Money(totals.cost))));
 
-    if (tables_ && !rows.empty()) {
+    if (tables_ && rows.Rows() > 0) {
         if (view_.kind != ReportKind::User)
             AddSubtotals(QStringLiteral("Per user"), QStringLiteral("User"), SubtotalsByUser(rows));
         if (view_.kind != ReportKind::Printer)
@@ -251,12 +257,12 @@ bool CReportViewerDlg::Find(const QString& text, bool backwards)
 
 bool CReportViewerDlg::FindInJobs(const QString& needle, bool backwards, bool fromEdge)
 {
-    const QString lower = needle.toLower();
+    const std::string lower = needle.toLower().toStdString();
     const int rows = sorted_->rowCount();
     int row = fromEdge ? (backwards ? rows : -1) : jobRow_;
     for (row += backwards ? -1 : 1; row >= 0 && row < rows; row += backwards ? -1 : 1) {
         const int source = sorted_->mapToSource(sorted_->index(row, 0)).row();
-        if (!events_->SearchText(source).contains(lower))
+        if (!events_->RowShows(source, lower))
             continue;
         jobRow_ = row;
         const QModelIndex found = sorted_->index(row, 0);
@@ -278,7 +284,7 @@ QString CReportViewerDlg::WholePage() const
 bool CReportViewerDlg::SaveAs(const QString& file)
 {
     const std::string bytes = file.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
-                                  ? ReportCsv(events_->Events())
+                                  ? ReportCsv(events_->Events().Events())
                                   : WholePage().toStdString();
     return ReplaceFile(file.toStdString(), bytes);
 }

@@ -6,21 +6,30 @@ namespace ostrel {
 
 namespace {
 
-QString Text(const std::string& text)
+QString Text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+bool ContainsFolded(std::string_view haystack, std::string_view needle)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                       [&](char a, char b) { return lower(a) == b; }) != haystack.end();
+}
+
+using F = ReportEventTable;
+
 } // namespace
 
-ReportEventsModel::ReportEventsModel(std::vector<ReportEvent> events, QObject* parent)
+ReportEventsModel::ReportEventsModel(ReportEventTable events, QObject* parent)
     : QAbstractTableModel(parent), events_(std::move(events))
 {
 }
 
 int ReportEventsModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(events_.size());
+    return parent.isValid() ? 0 : static_cast<int>(events_.Rows());
 }
 
 int ReportEventsModel::columnCount(const QModelIndex& parent) const
@@ -28,35 +37,52 @@ int ReportEventsModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+std::string ReportEventsModel::Shown(int row, int column) const
+{
+    const auto r = static_cast<std::size_t>(row);
+    const auto text = [&](F::Field field) { return std::string(events_.Text(r, field)); };
+    switch (column) {
+    case Date:
+        return text(F::Year) + "-" + text(F::Month) + "-" + text(F::Day);
+    case Time:
+        return text(F::Hour) + ":" + text(F::Min);
+    case Document:
+        return text(F::Doc);
+    case User:
+        return text(F::User);
+    case Printer:
+        return text(F::Printer);
+    case Pages:
+        return text(F::Pages);
+    case Cost:
+        return Money(NumberIn(events_.Text(r, F::Cost)));
+    default:
+        return {};
+    }
+}
+
 QVariant ReportEventsModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const ReportEvent& event = events_[static_cast<std::size_t>(index.row())];
     if (role == Qt::TextAlignmentRole)
         return index.column() >= Pages ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-    if (role != Qt::DisplayRole && role != kSortRole)
+    if (role == Qt::DisplayRole)
+        return Text(Shown(index.row(), index.column()));
+    if (role != kSortRole)
         return {};
-    const bool sorting = role == kSortRole;
+    const auto row = static_cast<std::size_t>(index.row());
     switch (index.column()) {
     case Date:
-        return sorting ? Text(event.year + event.month + event.day + event.hour + event.min)
-                       : Text(event.year + "-" + event.month + "-" + event.day);
-    case Time:
-        return Text(event.hour + ":" + event.min);
-    case Document:
-        return Text(event.doc);
-    case User:
-        return Text(event.user);
-    case Printer:
-        return Text(event.printer);
+        return Text(std::string(events_.Text(row, F::Year)) + std::string(events_.Text(row, F::Month)) +
+                    std::string(events_.Text(row, F::Day)) + std::string(events_.Text(row, F::Hour)) +
+                    std::string(events_.Text(row, F::Min)));
     case Pages:
-        return sorting ? QVariant(static_cast<qlonglong>(NumberIn(event.pages))) : QVariant(Text(event.pages));
+        return static_cast<qlonglong>(NumberIn(events_.Text(row, F::Pages)));
     case Cost:
-        return sorting ? QVariant(static_cast<qlonglong>(NumberIn(event.cost)))
-                       : QVariant(Text(Money(NumberIn(event.cost))));
+        return static_cast<qlonglong>(NumberIn(events_.Text(row, F::Cost)));
     default:
-        return {};
+        return Text(Shown(index.row(), index.column()));
     }
 }
 
@@ -68,18 +94,16 @@ QVariant ReportEventsModel::headerData(int section, Qt::Orientation orientation,
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(kHeaders[section]) : QVariant();
 }
 
-const QString& ReportEventsModel::SearchText(int row) const
+bool ReportEventsModel::RowShows(int row, std::string_view needle) const
 {
-    if (search_.empty()) {
-        search_.reserve(events_.size());
-        for (int i = 0; i < rowCount(); ++i) {
-            QStringList cells;
-            for (int column = 0; column < ColumnCount; ++column)
-                cells << data(this->index(i, column), Qt::DisplayRole).toString();
-            search_.push_back(cells.join(QLatin1Char('\t')).toLower());
-        }
-    }
-    return search_[static_cast<std::size_t>(row)];
+    const auto r = static_cast<std::size_t>(row);
+    for (F::Field field : {F::Doc, F::User, F::Printer, F::Pages})
+        if (ContainsFolded(events_.Text(r, field), needle))
+            return true;
+    for (int column : {Date, Time, Cost})
+        if (ContainsFolded(Shown(row, column), needle))
+            return true;
+    return false;
 }
 
 ReportSubtotalsModel::ReportSubtotalsModel(QString nameHeader, std::vector<ReportSubtotal> rows, QObject* parent)

@@ -10,7 +10,8 @@ namespace ostrel {
 
 // The jobs of a report as table rows: date, time, document, user, printer,
 // pages and cost (as money). The sort role gives numbers for pages and cost
-// and the date and time as one sortable text. The events are owned.
+// and the date and time as one sortable text. The events are owned; their
+// texts are turned into display texts only for the rows shown.
 class ReportEventsModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -18,20 +19,22 @@ public:
     enum Column { Date, Time, Document, User, Printer, Pages, Cost, ColumnCount };
     static constexpr int kSortRole = Qt::UserRole;
 
-    explicit ReportEventsModel(std::vector<ReportEvent> events, QObject* parent = nullptr);
+    explicit ReportEventsModel(ReportEventTable events, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    const std::vector<ReportEvent>& Events() const { return events_; }
-    // The row's texts, lower case, for find; built at the first call.
-    const QString& SearchText(int row) const;
+    const ReportEventTable& Events() const { return events_; }
+    // Whether a cell of the row shows `needle`, which is in lower case;
+    // letters beyond ASCII are compared as they are.
+    bool RowShows(int row, std::string_view needle) const;
 
 private:
-    std::vector<ReportEvent> events_;
-    mutable std::vector<QString> search_;
+    std::string Shown(int row, int column) const;
+
+    ReportEventTable events_;
 };
 
 // The subtotals of a report per user or per printer: name, jobs, pages with

@@ -27,6 +27,10 @@
        in tables that stay quick at any size; the page then holds the
        heading and the totals, and a mark that tells the viewer so. -->
   <xsl:param name="viewer" select="''"/>
+  <!-- The totals; a viewer that shows the jobs itself hands them over. -->
+  <xsl:param name="jobs" select="count(/log/event)"/>
+  <xsl:param name="pages" select="sum(/log/event/pages)"/>
+  <xsl:param name="cost" select="sum(/log/event/cost)"/>
 
   <xsl:variable name="block" select="64"/>
   <xsl:key name="block" match="e" use="concat(@k, '|', @b)"/>
@@ -79,12 +83,12 @@
   <xsl:template name="summary">
     <table id="summary" border="0" cellspacing="0" cellpadding="3">
       <tr><td>Period:</td><td id="period"><b><xsl:value-of select="log/period"/></b></td></tr>
-      <tr><td>Jobs:</td><td id="total-jobs"><xsl:value-of select="count(log/event)"/></td></tr>
-      <tr><td>Pages:</td><td id="total-pages"><xsl:value-of select="sum(log/event/pages)"/></td></tr>
+      <tr><td>Jobs:</td><td id="total-jobs"><xsl:value-of select="$jobs"/></td></tr>
+      <tr><td>Pages:</td><td id="total-pages"><xsl:value-of select="$pages"/></td></tr>
       <tr>
         <td>Cost:</td>
         <td id="total-cost">
-          <xsl:call-template name="money"><xsl:with-param name="cents" select="sum(log/event/cost)"/></xsl:call-template>
+          <xsl:call-template name="money"><xsl:with-param name="cents" select="$cost"/></xsl:call-template>
         </td>
       </tr>
     </table>
@@ -244,9 +248,9 @@
       </xsl:for-each>
       <tr class="total" bgcolor="#eeeeee">
         <td colspan="5"><b>Total</b></td>
-        <td align="right"><b><xsl:value-of select="sum(log/event/pages)"/></b></td>
+        <td align="right"><b><xsl:value-of select="$pages"/></b></td>
         <td align="right">
-          <b><xsl:call-template name="money"><xsl:with-param name="cents" select="sum(log/event/cost)"/></xsl:call-template></b>
+          <b><xsl:call-template name="money"><xsl:with-param name="cents" select="$cost"/></xsl:call-template></b>
         </td>
       </tr>
     </table>

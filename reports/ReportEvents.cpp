@@ -1,6 +1,6 @@
 #include "ReportEvents.h"
 
-#include "XmlSupport.h"
+#include "ReportEventTable.h"
 
 #include <array>
 #include <utility>
@@ -48,28 +48,10 @@ void AppendCsvField(std::string& line, const std::string& text)
 
 ReportResult<std::vector<ReportEvent>> ReadReportEvents(std::string_view bytes)
 {
-    using Result = ReportResult<std::vector<ReportEvent>>;
-    ReportResult<xml::Document> document = xml::ParseDocument(bytes, "report.xml");
-    if (!document)
-        return Result::Failure(document.Error());
-    const xmlNode* root = xmlDocGetRootElement(document->get());
-    if (!root || !xml::NameIs(root, "log"))
-        return Result::Failure("The report document cannot be read: its root element is not log.");
-
-    std::vector<ReportEvent> events;
-    for (const xmlNode* node = root->children; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE || !xml::NameIs(node, "event"))
-            continue;
-        ReportEvent& event = events.emplace_back();
-        for (const xmlNode* child = node->children; child; child = child->next) {
-            if (child->type != XML_ELEMENT_NODE)
-                continue;
-            for (const auto& [name, field] : Fields())
-                if (xml::NameIs(child, name))
-                    event.*field = xml::NodeText(child);
-        }
-    }
-    return events;
+    ReportResult<ReportEventTable> table = ReportEventTable::Read(bytes);
+    if (!table)
+        return ReportResult<std::vector<ReportEvent>>::Failure(table.Error());
+    return table->Events();
 }
 
 std::string ReportCsv(const std::vector<ReportEvent>& events)

@@ -264,6 +264,35 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
     return result;
 }
 
+ReportResult<ViewerPage> RenderViewerPage(std::string_view bytes, const fs::path& folder,
+                                          const StylesheetParameters& totals)
+{
+    const size_t firstEvent = bytes.find("<event");
+    std::string head(bytes.substr(0, firstEvent));
+    if (firstEvent != std::string_view::npos)
+        head += "</log>";
+    const fs::path base = folder.empty() ? fs::path(".") : folder;
+    ReportResult<xml::Document> document = xml::ParseDocument(head, xml::FileUri((base / "").string()));
+    const std::optional<std::string> href = document ? StylesheetHref(**document) : std::nullopt;
+    bool takesPart = false;
+    if (href && LocalRelativePath(*href)) {
+        const std::string stylesheet = ReadFileBytes(base / *href).value_or("");
+        takesPart = stylesheet.find("<xsl:param name=\"viewer\"") != std::string::npos;
+    }
+    if (!takesPart) {
+        ReportResult<std::string> whole = RenderReport(bytes, folder);
+        if (!whole)
+            return ReportResult<ViewerPage>::Failure(whole.Error());
+        return ViewerPage{std::move(*whole), false};
+    }
+    StylesheetParameters parameters = totals;
+    parameters.emplace_back("viewer", "table");
+    ReportResult<std::string> page = RenderReport(head, folder, parameters);
+    if (!page)
+        return ReportResult<ViewerPage>::Failure(page.Error());
+    return ViewerPage{std::move(*page), true};
+}
+
 ReportResult<std::string> RenderReportFile(const fs::path& documentFile)
 {
     const std::optional<std::string> bytes = ReadFileBytes(documentFile);

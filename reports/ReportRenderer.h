@@ -28,6 +28,20 @@ using StylesheetParameters = std::vector<std::pair<std::string, std::string>>;
 ReportResult<std::string> RenderReport(std::string_view document, const std::filesystem::path& folder,
                                        const StylesheetParameters& parameters = {});
 
+// A page for a viewer that shows the jobs in tables of its own. A
+// stylesheet that declares the parameter "viewer" takes part: it is applied
+// to the document's head alone (all before the first event, so that a
+// year of jobs is never built into a tree) with viewer='table' and the
+// totals given as the parameters jobs, pages, cost and subject, and
+// `tables` is true. Any other stylesheet renders the whole document, as
+// RenderReport does, and `tables` is false.
+struct ViewerPage {
+    std::string html;
+    bool tables = false;
+};
+ReportResult<ViewerPage> RenderViewerPage(std::string_view document, const std::filesystem::path& folder,
+                                          const StylesheetParameters& totals);
+
 // Renders the document in `documentFile`.
 ReportResult<std::string> RenderReportFile(const std::filesystem::path& documentFile);
 

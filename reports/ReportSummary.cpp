@@ -1,17 +1,23 @@
 #include "ReportSummary.h"
 
-#include <cstdlib>
+#include <climits>
+#include <cstdint>
 #include <map>
 
 namespace ostrel {
 
 namespace {
 
-std::vector<ReportSubtotal> SubtotalsBy(const std::vector<ReportEvent>& events, std::string ReportEvent::*field)
+std::vector<ReportSubtotal> SubtotalsBy(const ReportEventTable& events, ReportEventTable::Field field)
 {
-    std::map<std::string, ReportTotals> byName;
-    for (const ReportEvent& event : events)
-        byName[event.*field].Add(event);
+    std::map<std::string, ReportTotals, std::less<>> byName;
+    for (std::size_t row = 0; row < events.Rows(); ++row) {
+        const std::string_view name = events.Text(row, field);
+        auto at = byName.find(name);
+        if (at == byName.end())
+            at = byName.emplace(std::string(name), ReportTotals{}).first;
+        at->second.Add(events.Text(row, ReportEventTable::Pages), events.Text(row, ReportEventTable::Cost));
+    }
     std::vector<ReportSubtotal> rows;
     rows.reserve(byName.size());
     for (auto& [name, totals] : byName)
@@ -21,34 +27,47 @@ std::vector<ReportSubtotal> SubtotalsBy(const std::vector<ReportEvent>& events, 
 
 } // namespace
 
-std::int64_t NumberIn(const std::string& text)
+std::int64_t NumberIn(std::string_view text)
 {
-    return std::strtoll(text.c_str(), nullptr, 10);
+    // As strtoll reads it: blanks, a sign, digits; no number is 0.
+    std::size_t at = text.find_first_not_of(" \t\n\r");
+    if (at == std::string_view::npos)
+        return 0;
+    bool negative = false;
+    if (text[at] == '-' || text[at] == '+')
+        negative = text[at++] == '-';
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        if (value > (INT64_MAX - 9) / 10)
+            return negative ? INT64_MIN : INT64_MAX;
+        value = value * 10 + (text[at] - '0');
+    }
+    return negative ? -value : value;
 }
 
-void ReportTotals::Add(const ReportEvent& event)
+void ReportTotals::Add(std::string_view pagesText, std::string_view costText)
 {
     ++jobs;
-    pages += NumberIn(event.pages);
-    cost += NumberIn(event.cost);
+    pages += NumberIn(pagesText);
+    cost += NumberIn(costText);
 }
 
-ReportTotals TotalsOf(const std::vector<ReportEvent>& events)
+ReportTotals TotalsOf(const ReportEventTable& events)
 {
     ReportTotals totals;
-    for (const ReportEvent& event : events)
-        totals.Add(event);
+    for (std::size_t row = 0; row < events.Rows(); ++row)
+        totals.Add(events.Text(row, ReportEventTable::Pages), events.Text(row, ReportEventTable::Cost));
     return totals;
 }
 
-std::vector<ReportSubtotal> SubtotalsByUser(const std::vector<ReportEvent>& events)
+std::vector<ReportSubtotal> SubtotalsByUser(const ReportEventTable& events)
 {
-    return SubtotalsBy(events, &ReportEvent::user);
+    return SubtotalsBy(events, ReportEventTable::User);
 }
 
-std::vector<ReportSubtotal> SubtotalsByPrinter(const std::vector<ReportEvent>& events)
+std::vector<ReportSubtotal> SubtotalsByPrinter(const ReportEventTable& events)
 {
-    return SubtotalsBy(events, &ReportEvent::printer);
+    return SubtotalsBy(events, ReportEventTable::Printer);
 }
 
 std::string Money(std::int64_t cents)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportEventTable.h"
 #include "ReportEvents.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ struct ReportTotals {
     std::int64_t pages = 0;
     std::int64_t cost = 0;
 
-    void Add(const ReportEvent& event);
+    void Add(std::string_view pages, std::string_view cost);
     bool operator==(const ReportTotals&) const = default;
 };
 
@@ -25,18 +26,18 @@ struct ReportSubtotal {
     bool operator==(const ReportSubtotal&) const = default;
 };
 
-ReportTotals TotalsOf(const std::vector<ReportEvent>& events);
+ReportTotals TotalsOf(const ReportEventTable& events);
 
 // The totals per user or per printer, by name; one pass and one sort of
 // the names, whatever the number of events.
-std::vector<ReportSubtotal> SubtotalsByUser(const std::vector<ReportEvent>& events);
-std::vector<ReportSubtotal> SubtotalsByPrinter(const std::vector<ReportEvent>& events);
+std::vector<ReportSubtotal> SubtotalsByUser(const ReportEventTable& events);
+std::vector<ReportSubtotal> SubtotalsByPrinter(const ReportEventTable& events);
 
 // Cents as money with two decimals and thousands separated: "1,234.50".
 std::string Money(std::int64_t cents);
 
 // The leading whole number of a text, 0 when it has none; the reports read
 // pages and cost this way.
-std::int64_t NumberIn(const std::string& text);
+std::int64_t NumberIn(std::string_view text);
 
 } // namespace ostrel

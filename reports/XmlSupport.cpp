@@ -11,13 +11,7 @@
 #include <mutex>
 
 namespace ostrel::xml {
-namespace {
 
-struct ParserFree {
-    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
-};
-
-// A libxml2 message on one line, without its closing line feed.
 std::string OneLine(const char* text)
 {
     std::string message = text ? text : "";
@@ -28,6 +22,12 @@ std::string OneLine(const char* text)
             c = ' ';
     return message;
 }
+
+namespace {
+
+struct ParserFree {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
 
 }  // namespace
 
@@ -52,7 +52,7 @@ ReportResult<Document> ParseDocument(std::string_view bytes, const std::string& 
     if (!context)
         return ReportResult<Document>::Failure("The report document cannot be read: out of memory.");
     Document document(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), url.c_str(),
-                                        nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+                                        nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT));
     if (!document || !context->wellFormed) {
         const xmlError* error = xmlCtxtGetLastError(context.get());
         std::string message = "The report document cannot be read: it is not well-formed XML";

@@ -20,6 +20,9 @@ using Document = std::unique_ptr<xmlDoc, DocumentFree>;
 // Initialises libxml2, libxslt and the EXSLT functions once per process.
 void InitLibraries();
 
+// A libxml2 message on one line, without its closing line feed.
+std::string OneLine(const char* text);
+
 // Parses report document bytes. `url` is the address relative names in the
 // document are resolved against. No network access, no external DTD, no
 // entity of the document's own; errors come back as one message naming
