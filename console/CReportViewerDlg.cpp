@@ -18,7 +18,6 @@
 #include <QPrinter>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
-#include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
@@ -117,13 +116,13 @@ void CReportViewerDlg::BuildArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
 
-    auto* splitter = new QSplitter(Qt::Vertical, area);
-    page_ = new QTextBrowser(splitter);
+    // The stylesheet's page above, the tables in tabs below it: the jobs
+    // first, then the subtotals.
+    page_ = new QTextBrowser(area);
     page_->setOpenLinks(false);
-    subtotals_ = new QTabWidget(splitter);
-    jobs_ = new QTableView(splitter);
-    splitter->setChildrenCollapsible(false);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(page_, 1);
+    subtotals_ = new QTabWidget(area);
+    layout->addWidget(subtotals_, 3);
 
     totals_ = new QLabel(area);
     layout->addWidget(totals_);
@@ -183,21 +182,22 @@ void CReportViewerDlg::ShowReport()
             AddSubtotals(QStringLiteral("Per printer"), QStringLiteral("Printer"), SubtotalsByPrinter(rows));
     }
     events_ = new ReportEventsModel(std::move(rows), this);
-    QTableView* table = MakeTable(events_, this);
-    sorted_ = qobject_cast<QSortFilterProxyModel*>(table->model());
-    // The jobs table takes the place made for it in the splitter.
-    auto* splitter = qobject_cast<QSplitter*>(jobs_->parentWidget());
-    splitter->replaceWidget(2, table);
-    delete jobs_;
-    jobs_ = table;
+    jobs_ = MakeTable(events_, subtotals_);
+    sorted_ = qobject_cast<QSortFilterProxyModel*>(jobs_->model());
+    const int widths[ReportEventsModel::ColumnCount] = {90, 55, 220, 100, 130, 60, 70};
     for (int column = 0; column < ReportEventsModel::ColumnCount; ++column)
-        jobs_->setColumnWidth(column, column == ReportEventsModel::Document ? 220 : 90);
+        jobs_->setColumnWidth(column, widths[column]);
+    subtotals_->insertTab(0, jobs_, QStringLiteral("Jobs"));
+    subtotals_->setCurrentIndex(0);
 
-    subtotals_->setVisible(tables_ && subtotals_->count() > 0);
-    jobs_->setVisible(tables_);
+    subtotals_->setVisible(tables_);
     if (tables_) {
-        page_->setMaximumHeight(static_cast<int>(page_->document()->size().height()) + 8);
-        splitter->setSizes({page_->maximumHeight(), 120, 400});
+        // The page holds the heading and the totals: as high as they are.
+        QTextDocument measure;
+        measure.setDefaultFont(page_->font());
+        measure.setHtml(page_->toHtml());
+        measure.setTextWidth(Control(kArea)->width() - 2 * page_->frameWidth());
+        page_->setFixedHeight(static_cast<int>(measure.size().height()) + 2 * page_->frameWidth() + 2);
     }
 }
 
@@ -206,8 +206,9 @@ void CReportViewerDlg::AddSubtotals(const QString& title, const QString& nameHea
     auto* model = new ReportSubtotalsModel(nameHeader, std::move(rows), this);
     QTableView* table = MakeTable(model, subtotals_);
     table->setItemDelegateForColumn(ReportSubtotalsModel::Pages, new BarDelegate(table));
-    table->setColumnWidth(ReportSubtotalsModel::Name, 200);
-    table->setColumnWidth(ReportSubtotalsModel::Pages, 220);
+    table->setColumnWidth(ReportSubtotalsModel::Name, 160);
+    table->setColumnWidth(ReportSubtotalsModel::Jobs, 70);
+    table->setColumnWidth(ReportSubtotalsModel::Pages, 200);
     subtotals_->addTab(table, title);
 }
 
@@ -266,6 +267,7 @@ bool CReportViewerDlg::FindInJobs(const QString& needle, bool backwards, bool fr
             continue;
         jobRow_ = row;
         const QModelIndex found = sorted_->index(row, 0);
+        subtotals_->setCurrentWidget(jobs_);
         jobs_->setCurrentIndex(found);
         jobs_->selectRow(row);
         jobs_->scrollTo(found, QAbstractItemView::PositionAtCenter);

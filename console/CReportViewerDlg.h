@@ -61,7 +61,8 @@ public:
     bool ShowsTables() const { return tables_; }
     QTextBrowser& Page() const { return *page_; }
     QTableView& Jobs() const { return *jobs_; }
-    QTabWidget& Subtotals() const { return *subtotals_; }
+    // The tables: the jobs first, then the subtotals.
+    QTabWidget& Tables() const { return *subtotals_; }
     QLabel& Totals() const { return *totals_; }
     QLineEdit& FindField() const { return *findField_; }
 

@@ -2,10 +2,14 @@
 // area (trayer): what the screen shows, hiding into the tray and coming
 // back by a double click on the icon. Leaves the screenshots
 // tests/quillmere.png, tests/quillmere-tray.png and one of each page,
-// tests/quillmere-page-N.png, in the build folder.
+// tests/quillmere-page-N.png, and the report viewer with a few hundred
+// jobs, tests/quillmere-report.png, in the build folder.
 #include "CPageBar.h"
 #include "CPrintersPage.h"
 #include "CQuillmereDlg.h"
+#include "CReportViewerDlg.h"
+#include "JobRecorder.h"
+#include "ReportDocument.h"
 #include "CSkinButton.h"
 #include "ColourKey.h"
 #include "ConsoleTestSupport.h"
@@ -15,6 +19,7 @@
 #include "SystemTrayIcon.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QScreen>
@@ -41,6 +46,7 @@ private slots:
     void cleanupTestCase();
     void windowShowsItsPictureAndComesBackFromTheTray();
     void everyPageForALook();
+    void viewerForALook();
 
 private:
     std::unique_ptr<ConsoleSandbox> sandbox_;
@@ -128,6 +134,45 @@ void QuillmereScreenTest::everyPageForALook()
         const QImage shot = Screen().copy(dialog.geometry());
         QVERIFY(shot.save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere-page-%1.png").arg(index)));
     }
+}
+
+void QuillmereScreenTest::viewerForALook()
+{
+    const std::filesystem::path logs = sandbox_->AppFolder().toStdString() + "/Logs";
+    std::filesystem::create_directories(logs);
+    std::filesystem::copy_file(OSTREL_DATA_DIR "/style.xsl", logs / "style.xsl",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::string periodFile(525, ' ');
+    PrintJob job;
+    job.submitted = {2026, 12, 2, 9, 8, 15, 0, 0};
+    const char* users[] = {"alice", "bob", "carol", "dave", "erin"};
+    const char* documents[] = {"Quarterly report.pdf", "Minutes of the board.odt", "Invoice 2026-117.pdf",
+                               "Floor plan.png", "Budget 2027.xlsx"};
+    for (int i = 0; i < 300; ++i) {
+        job.document = documents[i % 5];
+        job.user = users[(i * 7) % 5];
+        job.totalPages = static_cast<std::uint32_t>((i * 13) % 24 + 1);
+        job.submitted.hour = static_cast<std::uint16_t>(8 + i % 10);
+        job.submitted.minute = static_cast<std::uint16_t>((i * 17) % 60);
+        periodFile += JobRecorder::EventText(job, i % 3 ? "4" : "12", i % 3 ? "Laser-3rd-Floor" : "Colour-Plotter");
+    }
+    CReportViewerDlg viewer({BuildReportDocument(periodFile, ReportKind::Aggregated, "<period>This week</period>"),
+                             logs, ReportKind::Aggregated});
+    viewer.move(40, 30);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    // Enlarged as a user would, by its corner.
+    viewer.ReportSizing(SizingEdge::BottomRight);
+    viewer.resize(900, 620);
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QVERIFY(viewer.ShowsTables());
+    viewer.OpenFind();
+    viewer.FindField().setText("Budget");
+    QVERIFY(viewer.Find("Budget"));
+    QTest::qWait(200);
+    viewer.repaint();
+    QCoreApplication::processEvents();
+    QVERIFY(Screen().copy(viewer.geometry()).save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere-report.png")));
 }
 
 QTEST_MAIN(QuillmereScreenTest)
