@@ -102,9 +102,9 @@ void CSettingsPage::ApplyCost()
         return;
     context_.rights.BeforeChange(this);
     settings_edits::ApplyCost(context_.appFolder, Printers().currentText().toStdString(), *cost);
-    CMessageDlg::Show(QStringLiteral("From now on all jobs printed will have this cost assigned. The jobs monitored "
-                                     "util now will have the old cost."),
-                      this);
+    // clang-format off
+    CMessageDlg::Show(QStringLiteral("From now on all jobs printed will have this cost assigned. The jobs monitored util now will have the old cost."), this);
+    // clang-format on
 }
 
 } // namespace ostrel

@@ -76,9 +76,9 @@ private:
 
     std::unique_ptr<t::ConsoleSandbox> sandbox_;
     std::unique_ptr<t::ReportAppFolder> folder_;
-    std::unique_ptr<CQuillmereDlg> console_;
     std::shared_ptr<FakeSpooler> spooler_ = std::make_shared<FakeSpooler>();
-    FakeTrayIcon tray_;
+    FakeTrayIcon tray_; // outlives the console, which lets go of it when it goes
+    std::unique_ptr<CQuillmereDlg> console_;
     t::Totals recorded_;
 };
 
