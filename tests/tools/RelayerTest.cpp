@@ -1,6 +1,6 @@
 #include "HandOver.h"
 #include "MailComposer.h"
-#include "MailSettings.h"
+#include "MailChecks.h"
 #include "Relayer.h"
 #include "ReportRendering.h"
 #include "SmtpMailer.h"

@@ -1,7 +1,7 @@
 #include "HandOver.h"
 
 #include "Files.h"
-#include "MailSettings.h"
+#include "MailChecks.h"
 #include "RegValue.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "Clock.h"
 #include "HandOver.h"
-#include "MailSettings.h"
+#include "MailChecks.h"
 
 #include <string>
 #include <string_view>

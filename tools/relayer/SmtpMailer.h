@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MailComposer.h"
-#include "MailSettings.h"
+#include "MailChecks.h"
 
 #include <filesystem>
 #include <string>

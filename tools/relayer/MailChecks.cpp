@@ -1,29 +1,10 @@
-#include "MailSettings.h"
-
-#include "RegValue.h"
-#include "ShiftedText.h"
+#include "MailChecks.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace ostrel {
 namespace {
-
-std::string Shifted(RegistryHive& registry, const char* name)
-{
-    return UnshiftText(RegValueString(std::string("Software\\Ostrel\\") + name, "", false, registry).Get());
-}
-
-std::string Normalised(std::string_view text)
-{
-    std::string result;
-    for (const char c : text)
-        if (!std::isspace(static_cast<unsigned char>(c)) && c != '-' && c != '_')
-            result += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (result.starts_with("AUTH") && result.size() > 4)
-        result.erase(0, 4);
-    return result;
-}
 
 bool IsAddressCharacter(char c)
 {
@@ -45,34 +26,6 @@ std::string Printable(std::string_view text)
     for (const char c : text)
         printable += static_cast<unsigned char>(c) < ' ' || c == 0x7F ? '?' : c;
     return printable;
-}
-
-MailSettings LoadMailSettings(RegistryHive& registry)
-{
-    MailSettings settings;
-    settings.recipient = Shifted(registry, "EEmailAddress");
-    settings.senderName = Shifted(registry, "ESMTPName");
-    settings.senderAddress = Shifted(registry, "ESMTPEmailAddress");
-    settings.userName = Shifted(registry, "ESMTPEmailAddress4Server");
-    settings.password = Shifted(registry, "ESMTPPass4MailServer");
-    settings.authMethod = Shifted(registry, "ESMTPAUTH");
-    settings.server = Shifted(registry, "ESMTPSRV");
-    settings.port = RegValueDword("Software\\Ostrel\\ESMTPPORT", 0, false, registry).Get();
-    return settings;
-}
-
-std::optional<AuthMethod> ParseAuthMethod(std::string_view text)
-{
-    const std::string method = Normalised(text);
-    if (method.empty() || method == "NONE")
-        return AuthMethod::None;
-    if (method == "LOGIN")
-        return AuthMethod::Login;
-    if (method == "PLAIN")
-        return AuthMethod::Plain;
-    if (method == "CRAMMD5")
-        return AuthMethod::CramMd5;
-    return std::nullopt;
 }
 
 bool IsMailAddress(std::string_view address)
@@ -112,7 +65,7 @@ std::optional<std::string> ProblemWithMailSettings(const MailSettings& settings)
     if (settings.port > 65535)
         return "the mail server port " + std::to_string(static_cast<std::int32_t>(settings.port)) +
                " is not a TCP port (ESMTPPORT)";
-    if (Normalised(settings.authMethod) == "NTLM")
+    if (NamesNtlm(settings.authMethod))
         return std::string("the authentication method NTLM is not supported; choose None, AUTH LOGIN, AUTH PLAIN "
                            "or CRAM MD5 (ESMTPAUTH)");
     const std::optional<AuthMethod> method = ParseAuthMethod(settings.authMethod);
