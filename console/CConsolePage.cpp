@@ -1,6 +1,5 @@
 #include "CConsolePage.h"
 
-#include "CSkinButton.h"
 #include "ConsoleTemplates.h"
 
 namespace ostrel {
@@ -8,9 +7,7 @@ namespace ostrel {
 CConsolePage::CConsolePage(const DialogTemplate& dialogTemplate, QWidget* parent)
     : CSkinDialog(dialogTemplate, parent)
 {
-    for (const ButtonSkin& skin : ButtonSkins(dialogTemplate.id))
-        if (CSkinButton* button = Button(skin.id))
-            button->SetBitmaps(skin.normal, skin.pressed, skin.hover, skin.disabled);
+    ApplyButtonSkins(*this, dialogTemplate.id);
 }
 
 void CConsolePage::Refresh()

@@ -10,6 +10,8 @@
 #include "CStatusPage.h"
 #include "ConsoleMenus.h"
 #include "DialogBuilder.h"
+#include "EmailSettingsDialog.h"
+#include "ProcessLauncher.h"
 #include "SkinResources.h"
 #include "WebPages.h"
 
@@ -120,6 +122,12 @@ void CQuillmereDlg::CreatePages()
             break;
         case ids::dialog::kSettingsPage:
             page = settingsPage_ = new CSettingsPage(context, this);
+            settingsPage_->SetEmailSettingsDialog([this] {
+                ProcessLauncher& launcher =
+                    environment_.launcher ? *environment_.launcher : SystemProcessLauncher();
+                EmailSettingsDialog dialog(environment_.appFolder, launcher, rights_, this);
+                dialog.exec();
+            });
             break;
         default:
             page = new CConsolePage(PageShell(entry.templateId), this);

@@ -19,6 +19,7 @@ class CPrintersPage;
 class CReportsPage;
 class CSettingsPage;
 class CStatusPage;
+class ProcessLauncher;
 class Spooler;
 
 // What the main window works with: the desktop's tray icon (which outlives
@@ -30,6 +31,7 @@ struct ConsoleEnvironment {
     std::string appFolder;
     std::shared_ptr<Spooler> spooler = nullptr;
     SaveRights::Probe canSave = {};
+    ProcessLauncher* launcher = nullptr; // none: the system's
 };
 
 // The console's main window: the shaped picture with the page bar and the

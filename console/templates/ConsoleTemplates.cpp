@@ -1,5 +1,8 @@
 #include "ConsoleTemplates.h"
 
+#include "CSkinButton.h"
+#include "CSkinDialog.h"
+
 namespace ostrel {
 
 namespace {
@@ -11,6 +14,7 @@ namespace status = ids::control::status;
 namespace printers = ids::control::printers;
 namespace settings = ids::control::settings;
 namespace reports = ids::control::reports;
+namespace email = ids::control::email;
 
 } // namespace
 
@@ -112,7 +116,7 @@ DialogTemplate AboutBoxTemplate(const QString& title, const QString& text)
 DialogTemplate EmailSettingsTemplate()
 {
     const auto field = [](int id, int y, const QString& label, ControlStyles styles = S::None) {
-        const bool combo = id == 1037;
+        const bool combo = id == email::kAuthMethod;
         return std::pair<ControlTemplate, ControlTemplate>{
             {kNone, K::Static, QRect(16, y + 2, 0, 0), label, S::NoWrap},
             {id, combo ? K::ComboBox : K::Edit, QRect(86, y, 92, combo ? 60 : 12), {}, styles}};
@@ -123,21 +127,22 @@ DialogTemplate EmailSettingsTemplate()
     controls.push_back({kNone, K::GroupBox, QRect(7, 10, 179, 30), QStringLiteral("Personal Information"), {}});
     controls.push_back({kNone, K::GroupBox, QRect(7, 46, 179, 106), QStringLiteral("Sender Infomation"), {}});
     controls.push_back({kNone, K::GroupBox, QRect(7, 158, 179, 48), QStringLiteral("Server Information"), {}});
-    for (const auto& [label, box] : {field(1027, 22, QStringLiteral("Email Address")),
-                                     field(1036, 58, QStringLiteral("Name")),
-                                     field(1030, 76, QStringLiteral("Email")),
-                                     field(1037, 94, QStringLiteral("Authentication Method"), S::Editable | S::Sorted),
-                                     field(1032, 112, QStringLiteral("User Name")),
-                                     field(1033, 130, QStringLiteral("Password"), S::Password),
-                                     field(1034, 170, QStringLiteral("Mail Server")),
-                                     field(1035, 188, QStringLiteral("Port"))}) {
+    for (const auto& [label, box] :
+         {field(email::kRecipient, 22, QStringLiteral("Email Address")),
+          field(email::kSenderName, 58, QStringLiteral("Name")),
+          field(email::kSenderAddress, 76, QStringLiteral("Email")),
+          field(email::kAuthMethod, 94, QStringLiteral("Authentication Method"), S::Editable | S::Sorted),
+          field(email::kUserName, 112, QStringLiteral("User Name")),
+          field(email::kPassword, 130, QStringLiteral("Password"), S::Password),
+          field(email::kServer, 170, QStringLiteral("Mail Server")),
+          field(email::kPort, 188, QStringLiteral("Port"))}) {
         controls.push_back(label);
         controls.push_back(box);
     }
-    controls.push_back({1038, K::PushButton, QRect(24, 220, 66, 16), {}, S::DefaultButton});
+    controls.push_back({email::kModify, K::PushButton, QRect(24, 220, 66, 16), {}, S::DefaultButton});
     controls.push_back({ids::control::kCancel, K::PushButton, QRect(103, 220, 66, 16), {}, {}});
-    controls.push_back({1025, K::PushButton, QRect(24, 242, 66, 16), {}, {}});
-    controls.push_back({1026, K::PushButton, QRect(103, 242, 66, 16), {}, {}});
+    controls.push_back({email::kDefaults, K::PushButton, QRect(24, 242, 66, 16), {}, {}});
+    controls.push_back({email::kTestEmail, K::PushButton, QRect(103, 242, 66, 16), {}, {}});
     return dialog;
 }
 
@@ -195,9 +200,21 @@ std::vector<ButtonSkin> ButtonSkins(int templateId)
                 {reports::kAggregatedReport, 185, 186, 185, 0}};
     case ids::dialog::kSettingsPage:
         return {{settings::kConfigure, 197, 196, 197, 0}, {settings::kApply, 190, 191, 190, 0}};
+    case ids::dialog::kEmailSettings:
+        return {{email::kModify, 207, 208, 207, 0},
+                {ids::control::kCancel, 203, 204, 203, 0},
+                {email::kDefaults, 205, 206, 205, 0},
+                {email::kTestEmail, 209, 202, 209, 0}};
     default:
         return {};
     }
+}
+
+void ApplyButtonSkins(const CSkinDialog& dialog, int templateId)
+{
+    for (const ButtonSkin& skin : ButtonSkins(templateId))
+        if (CSkinButton* button = dialog.Button(skin.id))
+            button->SetBitmaps(skin.normal, skin.pressed, skin.hover, skin.disabled);
 }
 
 std::vector<MenuItem> HelpMenuItems()

@@ -62,6 +62,10 @@ struct ButtonSkin {
 // window whose buttons are skinned otherwise.
 std::vector<ButtonSkin> ButtonSkins(int templateId);
 
+class CSkinDialog;
+// Gives the dialog's skinned buttons their pictures from that table.
+void ApplyButtonSkins(const CSkinDialog& dialog, int templateId);
+
 // A menu as data: command ids and captions, ids::kSeparator between groups.
 struct MenuItem {
     int id;

@@ -86,6 +86,21 @@ inline constexpr int kUserReport = 1005;
 inline constexpr int kAggregatedReport = 1057;
 } // namespace reports
 
+// The e-mail settings dialog.
+namespace email {
+inline constexpr int kRecipient = 1027;
+inline constexpr int kSenderName = 1036;
+inline constexpr int kSenderAddress = 1030;
+inline constexpr int kAuthMethod = 1037;
+inline constexpr int kUserName = 1032;
+inline constexpr int kPassword = 1033;
+inline constexpr int kServer = 1034;
+inline constexpr int kPort = 1035;
+inline constexpr int kModify = 1038;
+inline constexpr int kDefaults = 1025;
+inline constexpr int kTestEmail = 1026;
+} // namespace email
+
 // The settings page.
 namespace settings {
 inline constexpr int kPrinters = 1002;

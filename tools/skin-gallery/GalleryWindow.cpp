@@ -11,18 +11,6 @@
 
 namespace ostrel::gallery {
 
-namespace {
-
-// The page's buttons as the console skins them.
-void SkinButtons(const CSkinDialog& page, int templateId)
-{
-    for (const ButtonSkin& skin : ButtonSkins(templateId))
-        if (CSkinButton* button = page.Button(skin.id))
-            button->SetBitmaps(skin.normal, skin.pressed, skin.hover, skin.disabled);
-}
-
-} // namespace
-
 GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate(), parent)
 {
     SetBackgroundBitmap(151);
@@ -57,7 +45,7 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
         auto* page = new CSkinDialog(PageTemplate(entry.templateId), this);
         page->SetColourRule(index == 0 ? ColourRule::WhiteFace() : ColourRule::Pages());
         page->setGeometry(QRect(kPageOrigin, entry.pageSize));
-        SkinButtons(*page, entry.templateId);
+        ApplyButtonSkins(*page, entry.templateId);
         pages_[index] = page;
     }
 

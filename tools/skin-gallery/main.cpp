@@ -120,10 +120,7 @@ int main(int argc, char** argv)
     email.SetColourRule(ColourRule::Pages());
     email.ShapeByColourKey();
     email.SetDraggable(true);
-    email.Button(1038)->SetBitmaps(207, 208, 207);
-    email.Button(2)->SetBitmaps(203, 204, 203);
-    email.Button(1025)->SetBitmaps(205, 206, 205);
-    email.Button(1026)->SetBitmaps(209, 202, 209);
+    ApplyButtonSkins(email, ids::dialog::kEmailSettings);
     QObject::connect(email.Button(2), &QPushButton::clicked, &email, &QDialog::reject);
     email.move(630, 20);
 
