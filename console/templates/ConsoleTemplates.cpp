@@ -115,11 +115,12 @@ DialogTemplate AboutBoxTemplate(const QString& title, const QString& text)
 
 DialogTemplate EmailSettingsTemplate()
 {
+    // The fields start right of the longest label, "Authentication Method".
     const auto field = [](int id, int y, const QString& label, ControlStyles styles = S::None) {
         const bool combo = id == email::kAuthMethod;
         return std::pair<ControlTemplate, ControlTemplate>{
             {kNone, K::Static, QRect(16, y + 2, 0, 0), label, S::NoWrap},
-            {id, combo ? K::ComboBox : K::Edit, QRect(86, y, 92, combo ? 60 : 12), {}, styles}};
+            {id, combo ? K::ComboBox : K::Edit, QRect(100, y, 80, combo ? 60 : 12), {}, styles}};
     };
     DialogTemplate dialog{ids::dialog::kEmailSettings, QSize(193, 267), QStringLiteral("Email Settings"),
                           WindowStyle::None, {}};

@@ -3,11 +3,15 @@
 // back by a double click on the icon. Leaves the screenshots
 // tests/quillmere.png, tests/quillmere-tray.png and one of each page,
 // tests/quillmere-page-N.png, and the report viewer with a few hundred
-// jobs, tests/quillmere-report.png, in the build folder.
+// jobs, tests/quillmere-report.png, and the e-mail settings,
+// tests/quillmere-email.png, in the build folder.
 #include "CPageBar.h"
 #include "CPrintersPage.h"
 #include "CQuillmereDlg.h"
 #include "CReportViewerDlg.h"
+#include "EmailSettingsDialog.h"
+#include "FakeProcessLauncher.h"
+#include "SaveRights.h"
 #include "JobRecorder.h"
 #include "ReportDocument.h"
 #include "CSkinButton.h"
@@ -47,6 +51,7 @@ private slots:
     void windowShowsItsPictureAndComesBackFromTheTray();
     void everyPageForALook();
     void viewerForALook();
+    void emailSettingsForALook();
 
 private:
     std::unique_ptr<ConsoleSandbox> sandbox_;
@@ -173,6 +178,21 @@ void QuillmereScreenTest::viewerForALook()
     viewer.repaint();
     QCoreApplication::processEvents();
     QVERIFY(Screen().copy(viewer.geometry()).save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere-report.png")));
+}
+
+void QuillmereScreenTest::emailSettingsForALook()
+{
+    FakeProcessLauncher launcher;
+    SaveRights rights(sandbox_->AppFolder().toStdString(), [] { return std::optional<QString>(); });
+    StoreMailSettings({"alice@example.org", "", "", "", "", "", "", 0});
+    EmailSettingsDialog dialog(sandbox_->AppFolder().toStdString(), launcher, rights);
+    dialog.FillDefaults();
+    dialog.move(40, 30);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.repaint();
+    QCoreApplication::processEvents();
+    QVERIFY(Screen().copy(dialog.geometry()).save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere-email.png")));
 }
 
 QTEST_MAIN(QuillmereScreenTest)
