@@ -25,7 +25,6 @@
 #include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace ostrel {
 
@@ -80,6 +79,7 @@ CReportViewerDlg::CReportViewerDlg(ReportView view, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Quillmere - Report"));
     setModal(true);
+    SetDraggable(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
@@ -320,38 +320,6 @@ void CReportViewerDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     CResizeDlg::keyPressEvent(event);
-}
-
-void CReportViewerDlg::mousePressEvent(QMouseEvent* event)
-{
-    const QPoint at = event->position().toPoint();
-    const bool border = at.x() < kSizingBorder || at.y() < kSizingBorder || at.x() >= width() - kSizingBorder ||
-                        at.y() >= height() - kSizingBorder;
-    if (event->button() != Qt::LeftButton || border) {
-        CResizeDlg::mousePressEvent(event);
-        return;
-    }
-    // The background moves the window, as a title bar would.
-    if (!windowHandle() || !windowHandle()->startSystemMove()) {
-        dragging_ = true;
-        dragOffset_ = event->globalPosition().toPoint() - pos();
-    }
-    event->accept();
-}
-
-void CReportViewerDlg::mouseMoveEvent(QMouseEvent* event)
-{
-    if (dragging_) {
-        move(event->globalPosition().toPoint() - dragOffset_);
-        return;
-    }
-    CResizeDlg::mouseMoveEvent(event);
-}
-
-void CReportViewerDlg::mouseReleaseEvent(QMouseEvent* event)
-{
-    dragging_ = false;
-    CResizeDlg::mouseReleaseEvent(event);
 }
 
 void CReportViewerDlg::contextMenuEvent(QContextMenuEvent* event)

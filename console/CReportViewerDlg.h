@@ -68,9 +68,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -94,8 +91,6 @@ private:
     QLabel* findState_ = nullptr;
     bool inJobs_ = false; // where the last match was
     int jobRow_ = -1;
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };
 
 } // namespace ostrel

@@ -163,6 +163,15 @@ void CResizeDlg::mousePressEvent(QMouseEvent* event)
 {
     const Qt::Edges edges = event->button() == Qt::LeftButton ? BorderEdgesAt(event->position().toPoint()) : Qt::Edges();
     if (!edges) {
+        if (draggable_ && event->button() == Qt::LeftButton) {
+            // The desktop moves the window when it can; otherwise we follow the mouse.
+            if (!windowHandle() || !windowHandle()->startSystemMove()) {
+                moving_ = true;
+                moveOffset_ = event->globalPosition().toPoint() - pos();
+            }
+            event->accept();
+            return;
+        }
         QDialog::mousePressEvent(event);
         return;
     }
@@ -179,6 +188,11 @@ void CResizeDlg::mousePressEvent(QMouseEvent* event)
 
 void CResizeDlg::mouseMoveEvent(QMouseEvent* event)
 {
+    if (moving_) {
+        move(event->globalPosition().toPoint() - moveOffset_);
+        event->accept();
+        return;
+    }
     if (borderDrag_ == SizingEdge::None) {
         // Show which way a press here would resize.
         const Qt::Edges edges = BorderEdgesAt(event->position().toPoint());
@@ -218,6 +232,8 @@ void CResizeDlg::mouseMoveEvent(QMouseEvent* event)
 
 void CResizeDlg::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton)
+        moving_ = false;
     if (event->button() == Qt::LeftButton && borderDrag_ != SizingEdge::None) {
         borderDrag_ = SizingEdge::None;
         sizingEdge_ = SizingEdge::None;

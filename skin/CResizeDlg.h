@@ -30,6 +30,11 @@ public:
 
     void HideSizeGrip();
 
+    // A press of the left button on the background (not on a control nor
+    // on the sizing border) moves the window with the mouse, as its title
+    // bar would.
+    void SetDraggable(bool draggable) { draggable_ = draggable; }
+
     // Registers control `id` with its edge modes, taking its present
     // rectangle. A second registration of an id replaces the first. Returns
     // false, registering nothing, when the dialog has no such control.
@@ -81,6 +86,9 @@ private:
     bool verticalResizing_ = true;
     SizingEdge sizingEdge_ = SizingEdge::None;
     QSizeGrip* sizeGrip_ = nullptr;
+    bool draggable_ = false;
+    bool moving_ = false; // a background drag the dialog carries out itself
+    QPoint moveOffset_;
 
     // A border drag the dialog carries out itself, where the desktop cannot.
     SizingEdge borderDrag_ = SizingEdge::None;

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
@@ -264,6 +265,18 @@ void ReportsTest::viewerKeysResizeAndFind()
     // Sorting by pages puts a 20-page job first, descending.
     viewer.Jobs().sortByColumn(5, Qt::DescendingOrder);
     QCOMPARE(viewer.Jobs().model()->index(0, 5).data().toString(), QStringLiteral("20"));
+
+    // The background drags the window.
+    const QPoint from(20, viewer.height() - 20);
+    const QPoint origin = viewer.pos();
+    const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, viewer.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(&viewer, &event);
+    };
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, from + QPoint(30, 12), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, from + QPoint(30, 12), Qt::NoButton);
+    QCOMPARE(viewer.pos(), origin + QPoint(30, 12));
 
     QTest::keyClick(&viewer, Qt::Key_Escape);
     QVERIFY(!viewer.isVisible());
