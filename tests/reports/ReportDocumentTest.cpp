@@ -205,9 +205,13 @@ TEST_F(ReportDocumentTest, APrinterListedTwiceIsReportedUnderItsLastId)
     EXPECT_EQ(file, app_.Logs() / "Printers/Printer_7/d_20260305.xml");
 }
 
-TEST_F(ReportDocumentTest, AnIdThatWouldLeaveThePrintersFolderIsNoId)
+TEST_F(ReportDocumentTest, AnIdThatWouldLeaveThePrintersFolderFindsTheMonitorsFolderInside)
 {
     app_.WriteSettings({{"Laser", "../../etc"}});
+    const fs::path file = *PeriodFilePath(app_.Path(), {ReportKind::Printer, "Laser", false},
+                                          {"d_", "20260305", "<period>03/05/2026</period>"});
+    EXPECT_EQ(file, app_.Logs() / "Printers/Printer_.._.._etc/d_20260305.xml");
+    app_.WriteSettings({{"Laser", ""}});
     const auto shown = Show(ReportKind::Printer, "Laser");
     ASSERT_FALSE(shown);
     EXPECT_EQ(shown.Error(), "The selected printer is not monitored. Please check the Printers menu.");

@@ -53,6 +53,20 @@ TEST(SafeText, UserFolderNamesStayInsideTheUsersFolder)
         EXPECT_EQ(UserFolderName(c.user), c.folder) << c.label;
 }
 
+TEST(SafeText, PrinterFolderNamesStayInsideThePrintersFolder)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"7", "Printer_7"},
+        {"../../../escape", "Printer_.._.._.._escape"},
+        {"1/../../x", "Printer_1_.._.._x"},
+        {"..", "Printer__.."},
+        {"", "Printer_"},
+    };
+    for (const auto& [id, folder] : cases)
+        EXPECT_EQ(PrinterFolderName(id), folder) << id;
+    EXPECT_LE(PrinterFolderName(std::string(400, '9')).size(), 255u);
+}
+
 TEST(SafeText, LongUserNamesAreCutButStayApart)
 {
     const std::string common(300, 'x');
