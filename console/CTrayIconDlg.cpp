@@ -1,5 +1,6 @@
 #include "CTrayIconDlg.h"
 
+#include "BringForward.h"
 #include "ConsoleMenus.h"
 #include "SkinResources.h"
 
@@ -95,12 +96,7 @@ void CTrayIconDlg::HideWindow()
 
 void CTrayIconDlg::ShowWindow()
 {
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    BringForward(*this);
 }
 
 void CTrayIconDlg::OnTrayLeftDoubleClick(QPoint)

@@ -1,5 +1,6 @@
 #include "HelpWindow.h"
 
+#include "BringForward.h"
 #include <QDesktopServices>
 #include <QHelpContentWidget>
 #include <QHelpIndexWidget>
@@ -105,12 +106,7 @@ void HelpWindow::ShowTopic(const QUrl& url)
 void HelpWindow::ShowView(View view)
 {
     views_->setCurrentIndex(static_cast<int>(view));
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    BringForward(*this);
 }
 
 HelpWindow::View HelpWindow::CurrentView() const
