@@ -40,9 +40,20 @@ std::string JobRecorder::EventText(const PrintJob& job, std::string_view costPer
            SafeName(printerName) + "</printer><user>" + SafeName(job.user) + "</user></event>";
 }
 
-void JobRecorder::Record(const PrintJob& job, std::string_view costPerPage, std::string_view printerName)
+void JobRecorder::Record(const PrintJob& job, std::string_view costPerPage, std::string_view printerName,
+                         std::string_view queue)
 {
-    writer_.Write({EventText(job, costPerPage, printerName), SafeName(job.user), SafeName(printerName)});
+    writer_.Write({EventText(job, costPerPage, printerName), SafeName(job.user), SafeName(printerName),
+                   std::string(queue), job.id});
+}
+
+bool JobRecorder::RecordIfOwed(const EndedJob& ended, std::string_view costPerPage, std::string_view printerName,
+                               const std::string& queue)
+{
+    if (!writer_.Owed(queue, ended.job.id, ended.endedAt))
+        return false;
+    Record(PrintJob{ended.job}, costPerPage, printerName, queue);
+    return true;
 }
 
 }  // namespace ostrel

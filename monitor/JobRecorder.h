@@ -16,7 +16,17 @@ class JobRecorder {
 public:
     explicit JobRecorder(EventLogWriter& writer) : writer_(writer) {}
 
-    void Record(const PrintJob& job, std::string_view costPerPage, std::string_view printerName);
+    // `queue` ("<scheduler>/<printer>") names where the job ran, so that
+    // the same job found again in the scheduler's history is known.
+    void Record(const PrintJob& job, std::string_view costPerPage, std::string_view printerName,
+                std::string_view queue = {});
+
+    // Records a job of the scheduler's history unless it ended while its
+    // queue was not watched, or is recorded already. True when recorded.
+    bool RecordIfOwed(const EndedJob& ended, std::string_view costPerPage, std::string_view printerName,
+                      const std::string& queue);
+
+    EventLogWriter& Writer() { return writer_; }
 
     // The cost of a job in cents: the cost text read as an integer the way
     // C's atoi reads it ("2.5" is 2, "" is 0), kept within 32 bits, times

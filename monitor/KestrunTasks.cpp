@@ -13,6 +13,7 @@ KestrunTasks::KestrunTasks(TaskContext context)
       writer_(context_.appFolder, context_.clock),
       recorder_(writer_)
 {
+    writer_.Replay();
 }
 
 KestrunTasks::~KestrunTasks() = default;
@@ -31,6 +32,11 @@ std::unique_ptr<WorkerThread> KestrunTasks::MakeReportMailer()
 {
     return std::make_unique<ReportMailer>(
         ReportMailerSetup{context_.registry, context_.clock, context_.appFolder, SystemProcessLauncher()});
+}
+
+void KestrunTasks::MonitoringSwitchedOff()
+{
+    writer_.ForgetWatching();
 }
 
 }  // namespace ostrel

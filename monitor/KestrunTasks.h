@@ -22,7 +22,8 @@ struct TaskContext {
 
 // The tasks of the product: printer monitors on the CUPS scheduler that
 // libcups chooses, all recording through one period log writer; the
-// old-log cleaner; the report mailer.
+// old-log cleaner; the report mailer. Records a crash left half written
+// are finished before any monitor starts.
 class KestrunTasks final : public MonitorTasks {
 public:
     explicit KestrunTasks(TaskContext context);
@@ -31,6 +32,7 @@ public:
     std::unique_ptr<PrinterTask> MakePrinterMonitor() override;
     std::unique_ptr<WorkerThread> MakeOldLogCleaner() override;
     std::unique_ptr<WorkerThread> MakeReportMailer() override;
+    void MonitoringSwitchedOff() override;
 
 private:
     TaskContext context_;

@@ -36,6 +36,10 @@ public:
     virtual std::unique_ptr<PrinterTask> MakePrinterMonitor() = 0;
     virtual std::unique_ptr<WorkerThread> MakeOldLogCleaner() = 0;
     virtual std::unique_ptr<WorkerThread> MakeReportMailer() = 0;
+
+    // Monitoring was switched off: jobs that end from now until it is
+    // switched on again are not to be recorded, even from the history.
+    virtual void MonitoringSwitchedOff() {}
 };
 
 }  // namespace ostrel

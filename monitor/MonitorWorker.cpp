@@ -47,6 +47,7 @@ std::uint32_t MonitorWorker::Run(std::stop_token stop)
     startReset.Write();
 
     std::size_t monitored = 0;  // slots 1 .. monitored hold the monitored printers
+    bool wasMonitoring = false;
     do {
         RegValueDword reset(kReset, 0, false, env_.registry);
         RegValueDword appRuns(kAppRuns, 0, false, env_.registry);
@@ -68,6 +69,9 @@ std::uint32_t MonitorWorker::Run(std::stop_token stop)
         }
 
         const bool monitoring = appRuns.Get() == 1;
+        if (wasMonitoring && !monitoring)
+            env_.tasks.MonitoringSwitchedOff();
+        wasMonitoring = monitoring;
         for (std::size_t slot = 1; slot <= monitored; ++slot) {
             PrinterTask* monitor = monitors[slot].get();
             if (!monitor)

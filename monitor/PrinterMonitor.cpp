@@ -1,6 +1,7 @@
 #include "PrinterMonitor.h"
 
 #include "EPrinter.h"
+#include "EventLogWriter.h"
 #include "PrinterWatcher.h"
 
 #include <optional>
@@ -20,16 +21,34 @@ PrinterMonitor::~PrinterMonitor()
 
 std::uint32_t PrinterMonitor::Run(std::stop_token stop)
 {
+    EventLogWriter& writer = recorder_.Writer();
+    const std::string queue = spooler_.Address() + "/" + PrinterName();
+    // From the first try on: a printer that appears late has its first
+    // jobs found in the history once it can be watched.
+    writer.WatchedSince(queue);
     std::optional<PrinterWatcher> watcher;
+    bool historyOwed = true;
     while (!stop.stop_requested()) {
         std::chrono::milliseconds pause = kPause;
         try {
             if (!watcher) {
                 watcher.emplace(spooler_, PrinterName());
                 watcher->CreateChangeNotification(printer_change::kAllJobChanges);
+                historyOwed = true;
             }
-            if (watcher->WaitForChanges(printer_change::kDeleteJob, std::nullopt, stop) == 1)
-                RecordFinished(*watcher);
+            if (historyOwed) {
+                // What the watcher was handed first, then what it was not.
+                while (watcher->WaitForChanges(printer_change::kDeleteJob, std::chrono::milliseconds(0), {}) == 1)
+                    RecordFinished(*watcher);
+                RecordFromHistory(*watcher, queue);
+                historyOwed = false;
+            } else {
+                writer.RetryKept();
+                // While records are kept back, wake up to try them again.
+                const auto limit = writer.HasKept() ? std::optional(kRetry) : std::nullopt;
+                if (watcher->WaitForChanges(printer_change::kDeleteJob, limit, stop) == 1)
+                    RecordFinished(*watcher);
+            }
         } catch (const EPrinter&) {
             // A printer that could not be opened or registered is watched
             // afresh later; a failed wait is simply waited again.
@@ -52,13 +71,21 @@ std::uint32_t PrinterMonitor::Run(std::stop_token stop)
     return 0;
 }
 
+void PrinterMonitor::RecordFromHistory(PrinterWatcher& watcher, const std::string& queue)
+{
+    for (const EndedJob& ended : watcher.EndedJobs())
+        if (!watcher.Knows(ended.job.id))
+            recorder_.RecordIfOwed(ended, CostPerPage(), watcher.PrinterName(), queue);
+}
+
 void PrinterMonitor::RecordFinished(PrinterWatcher& watcher)
 {
+    const std::string queue = spooler_.Address() + "/" + PrinterName();
     std::vector<std::uint32_t> finished;
     for (std::uint32_t i = 0; i < watcher.JobCount(); ++i) {
         const PrintJob& job = watcher.JobAt(i);
         if (job.Finished()) {
-            recorder_.Record(job, CostPerPage(), watcher.PrinterName());
+            recorder_.Record(job, CostPerPage(), watcher.PrinterName(), queue);
             finished.push_back(job.id);
         }
     }

@@ -20,6 +20,14 @@ void PrinterWatcher::CreateChangeNotification(std::uint32_t filter)
     changes_ = std::move(*changes);
 }
 
+std::vector<EndedJob> PrinterWatcher::EndedJobs()
+{
+    auto ended = printer_->EndedJobs();
+    if (!ended)
+        throw EPrinter(ended.Error(), eprinter::kCouldntRefreshQueue);
+    return std::move(*ended);
+}
+
 int PrinterWatcher::WaitForChanges(std::uint32_t mask, std::optional<std::chrono::milliseconds> timeout,
                                    std::stop_token stop)
 {

@@ -34,6 +34,10 @@ public:
     std::uint32_t JobCount() const { return jobs_.Count(); }
     const PrintJob& JobAt(std::uint32_t index) const { return jobs_.At(index); }
     void RemoveJob(std::uint32_t jobId) { jobs_.Remove(jobId); }
+    bool Knows(std::uint32_t jobId) const { return jobs_.Find(jobId).has_value(); }
+    // The jobs the spooler's history keeps for the printer. Raises
+    // "Couldn't refresh queue" when it cannot be read.
+    std::vector<EndedJob> EndedJobs();
     const std::string& PrinterName() const { return printerName_; }
     // Whether the change notification exists, so that waits can work.
     bool Watching() const { return changes_ != nullptr; }

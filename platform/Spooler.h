@@ -90,6 +90,12 @@ struct SpoolerJob {
     bool operator==(const SpoolerJob&) const = default;
 };
 
+// A job the spooler's history still lists after it left the queue.
+struct EndedJob {
+    SpoolerJob job;  // its final fields
+    std::int64_t endedAt = 0;  // seconds since the epoch, on the spooler's clock
+};
+
 // Field codes of the notification data entries.
 namespace notify_field {
 inline constexpr std::uint16_t kUserName = 3;
@@ -160,6 +166,10 @@ public:
 
     // At most `limit` jobs of the queue, from its first.
     virtual SpoolerResult<std::vector<SpoolerJob>> Jobs(std::uint32_t limit) = 0;
+
+    // The jobs that left the queue and that the spooler still keeps in its
+    // history (completed, cancelled or aborted), oldest first.
+    virtual SpoolerResult<std::vector<EndedJob>> EndedJobs() = 0;
 };
 
 // The print spooler. Thread-safe: every printer monitor opens its printer
@@ -176,6 +186,10 @@ public:
 
     // The default printer's name, or nothing when there is none.
     virtual std::optional<std::string> DefaultPrinter() = 0;
+
+    // Names this spooler among others, e.g. "127.0.0.1:631": job ids are
+    // unique only within one scheduler.
+    virtual std::string Address() const = 0;
 };
 
 }  // namespace ostrel

@@ -40,6 +40,20 @@ SpoolerResult<std::vector<SpoolerJob>> CupsPrinter::Jobs(std::uint32_t limit)
     return jobs;
 }
 
+SpoolerResult<std::vector<EndedJob>> CupsPrinter::EndedJobs()
+{
+    IppReply listing = GetJobs(context_->requests, uri_, "completed");
+    if (!listing.Ok())
+        return SpoolerResult<std::vector<EndedJob>>::Failure(SpoolerErrorFor(listing.status));
+    std::vector<EndedJob> ended;
+    for (const JobAttributes& job : ReadJobs(listing.response.get()))
+        if (IsTerminalState(job.state.value_or(0)))
+            ended.push_back({ToSpoolerJob(job), job.completedAt.value_or(0)});
+    std::stable_sort(ended.begin(), ended.end(),
+                     [](const EndedJob& a, const EndedJob& b) { return a.endedAt < b.endedAt; });
+    return ended;
+}
+
 SpoolerResult<std::vector<SpoolerJob>> CupsPrinter::Queue()
 {
     IppReply listing = GetJobs(context_->requests, uri_, "not-completed");

@@ -17,6 +17,7 @@ public:
     SpoolerResult<std::unique_ptr<ChangeNotification>> WatchChanges(std::uint32_t filter) override;
     SpoolerResult<std::uint32_t> JobCount() override;
     SpoolerResult<std::vector<SpoolerJob>> Jobs(std::uint32_t limit) override;
+    SpoolerResult<std::vector<EndedJob>> EndedJobs() override;
 
 private:
     // The jobs still queued, ordered by id. A job that has ended but whose

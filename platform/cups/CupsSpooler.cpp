@@ -91,6 +91,14 @@ public:
         });
     }
 
+    std::string Address() const override
+    {
+        const CupsEndpoint& endpoint = context_->requests.Endpoint();
+        if (!endpoint.host.empty() && endpoint.host.front() == '/')
+            return endpoint.host;
+        return endpoint.host + ":" + std::to_string(endpoint.port);
+    }
+
 private:
     std::shared_ptr<CupsContext> context_;
 };

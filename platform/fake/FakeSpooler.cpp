@@ -9,6 +9,7 @@ namespace ostrel {
 struct FakeSpooler::State {
     struct Printer {
         std::vector<SpoolerJob> queue;
+        std::vector<EndedJob> history;
         std::vector<std::shared_ptr<std::deque<ChangeBlock>>> listeners;
         int snapshots = 0;
     };
@@ -19,6 +20,7 @@ struct FakeSpooler::State {
     std::optional<std::uint32_t> failOpen, failWatch, failFetch, failSnapshot;
     SpoolerResult<std::vector<std::string>> names{std::vector<std::string>{}};
     std::optional<std::string> defaultPrinter;
+    std::int64_t time = 0;
 
     void Broadcast(Printer& printer, const ChangeBlock& block)
     {
@@ -104,6 +106,14 @@ public:
         return std::vector<SpoolerJob>(queue.begin(), queue.begin() + std::min<std::size_t>(limit, queue.size()));
     }
 
+    SpoolerResult<std::vector<EndedJob>> EndedJobs() override
+    {
+        std::lock_guard lock(state_->mutex);
+        if (auto code = Take(state_->failSnapshot))
+            return SpoolerResult<std::vector<EndedJob>>::Failure(*code);
+        return state_->printers.at(name_).history;
+    }
+
 private:
     std::shared_ptr<State> state_;
     std::string name_;
@@ -159,6 +169,7 @@ void FakeSpooler::Finish(const std::string& printer, std::uint32_t jobId)
     if (job == queue.queue.end())
         return;
     state_->Broadcast(queue, {printer_change::kSetJob, JobEntries(*job)});
+    queue.history.push_back({*job, state_->time});
     queue.queue.erase(job);
     state_->Broadcast(queue, {printer_change::kDeleteJob, {}});
 }
@@ -166,7 +177,17 @@ void FakeSpooler::Finish(const std::string& printer, std::uint32_t jobId)
 void FakeSpooler::DropFromQueue(const std::string& printer, std::uint32_t jobId)
 {
     std::lock_guard lock(state_->mutex);
-    std::erase_if(state_->printers.at(printer).queue, [&](const auto& j) { return j.id == jobId; });
+    auto& queue = state_->printers.at(printer);
+    for (const SpoolerJob& job : queue.queue)
+        if (job.id == jobId)
+            queue.history.push_back({job, state_->time});
+    std::erase_if(queue.queue, [&](const auto& j) { return j.id == jobId; });
+}
+
+void FakeSpooler::SetTime(std::int64_t secondsSinceEpoch)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->time = secondsSinceEpoch;
 }
 
 void FakeSpooler::Deliver(const std::string& printer, ChangeBlock block)

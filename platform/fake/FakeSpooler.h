@@ -34,6 +34,9 @@ public:
     void Finish(const std::string& printer, std::uint32_t jobId);
     // Jobs leave the queue without a word; the next block tells nothing of them.
     void DropFromQueue(const std::string& printer, std::uint32_t jobId);
+    // The spooler's clock, in seconds since the epoch: a job that leaves the
+    // queue enters its history with this time.
+    void SetTime(std::int64_t secondsSinceEpoch);
     // Delivers a block as it is.
     void Deliver(const std::string& printer, ChangeBlock block);
 
@@ -56,6 +59,7 @@ public:
     SpoolerResult<std::unique_ptr<SpoolerPrinter>> OpenPrinter(std::string_view name) override;
     SpoolerResult<std::vector<std::string>> PrinterNames() override;
     std::optional<std::string> DefaultPrinter() override;
+    std::string Address() const override { return "fake"; }
 
     struct State;
 

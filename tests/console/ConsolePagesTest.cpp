@@ -49,6 +49,7 @@ public:
         return inner_->PrinterNames();
     }
     std::optional<std::string> DefaultPrinter() override { return inner_->DefaultPrinter(); }
+    std::string Address() const override { return inner_->Address(); }
 
 private:
     std::shared_ptr<FakeSpooler> inner_;

@@ -2,12 +2,17 @@
 
 #include "FakeClock.h"
 #include "Files.h"
+#include "RecordJournal.h"
 #include "SettingsDocument.h"
 #include "TempFolder.h"
 #include "ZoneGuard.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <thread>
 
 namespace ostrel::test {
@@ -28,6 +33,11 @@ size_t Count(const std::string& text, const std::string& part)
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
+}
+
+std::int64_t Seconds(Clock::TimePoint at)
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count();
 }
 
 class EventLogWriterTest : public ::testing::Test {
@@ -91,7 +101,7 @@ TEST_F(EventLogWriterTest, NamesFromJobsNeverLeaveTheLogsTree)
     EXPECT_EQ(Read("Printers/y_2026.xml"), head_ + Event("../../escape", "Gone printer"));
     for (const auto& entry : fs::recursive_directory_iterator(folder_.Path())) {
         const std::string path = fs::relative(entry.path(), folder_.Path()).string();
-        EXPECT_TRUE(path.starts_with("Logs") || path.starts_with("settings.xml")) << path;
+        EXPECT_TRUE(path.starts_with("Logs") || path.starts_with("settings.xml") || path == EventLogWriter::kJournalName) << path;
     }
 }
 
@@ -119,6 +129,120 @@ TEST_F(EventLogWriterTest, ConcurrentMonitorsKeepEveryRecordWholeAndEveryUser)
     const std::string settings = *ReadFileBytes(folder_ / "settings.xml");
     for (int m = 0; m < kMonitors; ++m)
         EXPECT_EQ(Count(settings, "<username>user" + std::to_string(m) + "</username>"), 1u) << m;
+}
+
+// Where a kill can leave a record: taken on; placed and in some of its
+// files; cut short in one; in all of them but not marked done.
+struct Crash {
+    const char* name;
+    bool placed;
+    size_t filesWritten;  // of the eighteen, in writing order
+    size_t tornBytes;     // of the next file's bytes, written before the kill
+};
+
+TEST_F(EventLogWriterTest, AReplayPutsARecordACrashInterruptedIntoEachFileOnce)
+{
+    const Crash crashes[] = {
+        {"taken", false, 0, 0},       {"placed", true, 0, 0},       {"in seven", true, 7, 0},
+        {"torn in the eighth", true, 7, 40}, {"torn new file", true, 0, 3}, {"in all, not done", true, 18, 0},
+    };
+    int n = 0;
+    for (const Crash& crash : crashes) {
+        SCOPED_TRACE(crash.name);
+        ++n;
+        // An earlier job with the very same record, so that a record found
+        // in a file is not taken for the one the crash interrupted.
+        const std::string user = "u" + std::to_string(n);
+        Write(user, "Laser", n);
+        const std::vector<fs::path> files = writer_.PeriodFiles(clock_.Now(), user, "Printer_2");
+        {
+            RecordJournal journal(folder_ / EventLogWriter::kJournalName);
+            journal.Load();
+            const EventRecord record{Event(user, "Laser", n), user, "Laser", "cups/Laser", 100u + n};
+            const std::uint64_t sequence = journal.Take(record, 0);
+            if (crash.placed) {
+                RecordPlacement placement{Seconds(clock_.Now()), user, "Printer_2", {}};
+                for (const fs::path& file : files)
+                    placement.sizesBefore.push_back(static_cast<std::int64_t>(fs::file_size(file)));
+                if (crash.tornBytes == 3)  // as if its day had no file yet
+                    fs::remove(files[0]), placement.sizesBefore[0] = -1;
+                journal.Place(sequence, placement);
+                for (size_t i = 0; i < crash.filesWritten; ++i)
+                    AppendToFile(files[i], record.text);
+                if (crash.tornBytes)
+                    AppendToFile(files[crash.filesWritten], (crash.tornBytes == 3 ? head_ : record.text).substr(0, 3));
+            }
+        }  // killed here
+
+        EventLogWriter restarted(folder_.Path().string(), clock_);
+        restarted.Replay();
+        for (const fs::path& file : files) {
+            const std::string bytes = *ReadFileBytes(file);
+            EXPECT_EQ(Count(bytes, Event(user, "Laser", n)), crash.tornBytes == 3 && file == files[0] ? 1u : 2u)
+                << file;
+            EXPECT_TRUE(bytes.starts_with(head_ + "\n<event>") && bytes.ends_with("</event>")) << file;
+        }
+        RecordJournal after(folder_ / EventLogWriter::kJournalName);
+        after.Load();
+        EXPECT_TRUE(after.Pending().empty());
+        EXPECT_FALSE(after.Owed("cups/Laser", 100u + n, 0));
+    }
+}
+
+// A file system of its own for the logs, so that it can fill up.
+class SmallLogsDisk {
+public:
+    explicit SmallLogsDisk(const fs::path& logs) : logs_(logs)
+    {
+        fs::create_directories(logs);
+        mounted_ = ::mount("tmpfs", logs.c_str(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~SmallLogsDisk()
+    {
+        if (mounted_)
+            ::umount2(logs_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    // Takes all the room there is.
+    void Fill()
+    {
+        std::ofstream filler(logs_ / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()))
+            ;
+    }
+    void Free() { fs::remove(logs_ / "filler"); }
+
+private:
+    fs::path logs_;
+    bool mounted_ = false;
+};
+
+TEST_F(EventLogWriterTest, RecordsMetByAFullDiskAreKeptAndWrittenOnceThereIsRoom)
+{
+    SmallLogsDisk disk(folder_ / "Logs");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system takes root";
+    // Longer than the room left in a file's last block, so that none fits.
+    const auto big = [](const std::string& user, int n) {
+        std::string event = Event(user, "Laser", n);
+        return event.insert(event.find("</doc>"), std::string(5000, 'x'));
+    };
+    Write("maria", "Laser", 1);
+    disk.Fill();
+    writer_.Write({big("maria", 2), "maria", "Laser"});
+    writer_.Write({big("john", 3), "john", "Laser"});
+    EXPECT_TRUE(writer_.HasKept());
+    for (const fs::path& file : writer_.PeriodFiles(clock_.Now(), "maria", "Printer_2"))
+        EXPECT_EQ(ReadFileBytes(file), head_ + Event("maria", "Laser", 1)) << file;  // nothing torn
+    EXPECT_FALSE(fs::exists(folder_ / "Logs/Users/john/y_2026.xml"));
+
+    disk.Free();
+    writer_.RetryKept();
+    EXPECT_FALSE(writer_.HasKept());
+    EXPECT_EQ(Read("y_2026.xml"), head_ + Event("maria", "Laser", 1) + big("maria", 2) + big("john", 3));
+    for (const fs::path& file : writer_.PeriodFiles(clock_.Now(), "john", "Printer_2"))
+        EXPECT_EQ(Count(*ReadFileBytes(file), big("john", 3)), 1u) << file;
 }
 
 }  // namespace

@@ -194,6 +194,7 @@ public:
         queue.resize(std::min<std::size_t>(limit, queue.size()));
         return queue;
     }
+    SpoolerResult<std::vector<EndedJob>> EndedJobs() override { return std::vector<EndedJob>{}; }
 };
 
 TEST(JobList, AJobArrivingDuringTheSnapshotDoesNotPushAWaitingOneOut)

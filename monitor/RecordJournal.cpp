@@ -1,0 +1,327 @@
+#include "RecordJournal.h"
+
+#include "Files.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace ostrel {
+namespace {
+
+constexpr std::int64_t kFirstRewrite = 256 * 1024;
+constexpr std::size_t kPeriodFiles = 18;
+
+// Fields are separated by tabs, lines by newlines; both, and the escape
+// itself, are escaped inside a field.
+std::string Escaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> Unescaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size())
+            return std::nullopt;
+        switch (text[i]) {
+        case '\\': out += '\\'; break;
+        case 't': out += '\t'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const size_t tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos)
+            return fields;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+template <class Number>
+std::optional<Number> NumberIn(std::string_view text)
+{
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+// A folder name as the writer makes them: one component that stays where
+// it is put. An empty one stands for the parent folder itself.
+bool PlainFolderName(std::string_view name)
+{
+    return name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
+std::string Line(std::initializer_list<std::string> fields)
+{
+    std::string line;
+    for (const std::string& field : fields) {
+        if (!line.empty())
+            line += '\t';
+        line += field;
+    }
+    return line;
+}
+
+std::string TakeLine(const PendingRecord& pending)
+{
+    const EventRecord& r = pending.record;
+    return Line({"R", std::to_string(pending.sequence), std::to_string(pending.takenAt), Escaped(r.queue),
+                 std::to_string(r.jobId), Escaped(r.user), Escaped(r.printer), Escaped(r.text)});
+}
+
+std::string PlaceLine(std::uint64_t sequence, const RecordPlacement& placement)
+{
+    std::string sizes;
+    for (std::int64_t size : placement.sizesBefore)
+        sizes += (sizes.empty() ? "" : ",") + std::to_string(size);
+    return Line({"A", std::to_string(sequence), std::to_string(placement.writtenAt), Escaped(placement.userFolder),
+                 Escaped(placement.printerFolder), sizes});
+}
+
+std::optional<RecordPlacement> ReadPlacement(const std::vector<std::string_view>& f)
+{
+    if (f.size() != 6)
+        return std::nullopt;
+    RecordPlacement placement;
+    const auto at = NumberIn<std::int64_t>(f[2]);
+    const auto user = Unescaped(f[3]);
+    const auto printer = Unescaped(f[4]);
+    if (!at || !user || !printer || !PlainFolderName(*user) || !PlainFolderName(*printer))
+        return std::nullopt;
+    placement.writtenAt = *at;
+    placement.userFolder = *user;
+    placement.printerFolder = *printer;
+    std::string_view sizes = f[5];
+    while (placement.sizesBefore.size() < kPeriodFiles) {
+        const size_t comma = sizes.find(',');
+        const auto size = NumberIn<std::int64_t>(sizes.substr(0, comma));
+        if (!size || *size < -1)
+            return std::nullopt;
+        placement.sizesBefore.push_back(*size);
+        if (comma == std::string_view::npos)
+            break;
+        sizes.remove_prefix(comma + 1);
+    }
+    if (placement.sizesBefore.size() != kPeriodFiles || sizes.find(',') != std::string_view::npos)
+        return std::nullopt;
+    return placement;
+}
+
+}  // namespace
+
+RecordJournal::RecordJournal(std::filesystem::path file) : file_(std::move(file)) {}
+
+void RecordJournal::Load()
+{
+    pending_.clear();
+    queues_.clear();
+    const std::string bytes = ReadFileBytes(file_).value_or("");
+    std::string_view rest = bytes;
+    // A last line without its newline was cut short: ignored.
+    for (size_t end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
+        Apply(rest.substr(0, end));
+        rest.remove_prefix(end + 1);
+    }
+    Rewrite();
+}
+
+void RecordJournal::Apply(std::string_view line)
+{
+    const std::vector<std::string_view> f = Fields(line);
+    const std::string_view kind = f[0];
+    if (kind == "R" && f.size() == 8) {
+        const auto sequence = NumberIn<std::uint64_t>(f[1]);
+        const auto takenAt = NumberIn<std::int64_t>(f[2]);
+        const auto queue = Unescaped(f[3]);
+        const auto jobId = NumberIn<std::uint32_t>(f[4]);
+        const auto user = Unescaped(f[5]);
+        const auto printer = Unescaped(f[6]);
+        const auto text = Unescaped(f[7]);
+        if (!sequence || !takenAt || !queue || !jobId || !user || !printer || !text)
+            return;
+        pending_.push_back({*sequence, {*text, *user, *printer, *queue, *jobId}, *takenAt, std::nullopt});
+        nextSequence_ = std::max(nextSequence_, *sequence + 1);
+    } else if ((kind == "A" || kind == "D") && f.size() >= 2) {
+        const auto sequence = NumberIn<std::uint64_t>(f[1]);
+        auto found = std::find_if(pending_.begin(), pending_.end(),
+                                  [&](const PendingRecord& p) { return sequence && p.sequence == *sequence; });
+        if (found == pending_.end())
+            return;
+        if (kind == "A") {
+            found->placement = ReadPlacement(f);
+        } else {
+            Remember(found->record.queue, found->record.jobId, found->takenAt);
+            pending_.erase(found);
+        }
+    } else if (kind == "K" && f.size() == 4) {
+        const auto queue = Unescaped(f[1]);
+        const auto jobId = NumberIn<std::uint32_t>(f[2]);
+        const auto at = NumberIn<std::int64_t>(f[3]);
+        if (queue && jobId && at)
+            Remember(*queue, *jobId, *at);
+    } else if (kind == "S" && f.size() == 3) {
+        const auto queue = Unescaped(f[1]);
+        const auto since = NumberIn<std::int64_t>(f[2]);
+        if (queue && since)
+            queues_[*queue].since = *since;
+    } else if (kind == "O" && f.size() == 1) {
+        for (auto& [name, queue] : queues_)
+            queue.since.reset();
+    }
+}
+
+void RecordJournal::Remember(const std::string& queue, std::uint32_t jobId, std::int64_t at)
+{
+    if (queue.empty() || jobId == 0)
+        return;
+    Queue& q = queues_[queue];
+    if (q.recordedAt.contains(jobId)) {
+        // A reprinted job: its newest record counts.
+        q.recordedAt[jobId] = std::max(q.recordedAt[jobId], at);
+        return;
+    }
+    q.recent.emplace_back(jobId, at);
+    q.recordedAt[jobId] = at;
+    if (q.recent.size() > kRememberedPerQueue) {
+        q.recordedAt.erase(q.recent.front().first);
+        q.recent.pop_front();
+    }
+}
+
+std::uint64_t RecordJournal::Take(const EventRecord& record, std::int64_t now)
+{
+    pending_.push_back({nextSequence_++, record, now, std::nullopt});
+    Write(TakeLine(pending_.back()));
+    return pending_.back().sequence;
+}
+
+void RecordJournal::Place(std::uint64_t sequence, const RecordPlacement& placement)
+{
+    for (PendingRecord& pending : pending_)
+        if (pending.sequence == sequence)
+            pending.placement = placement;
+    Write(PlaceLine(sequence, placement));
+}
+
+void RecordJournal::Done(std::uint64_t sequence)
+{
+    auto found = std::find_if(pending_.begin(), pending_.end(),
+                              [&](const PendingRecord& p) { return p.sequence == sequence; });
+    if (found == pending_.end())
+        return;
+    Remember(found->record.queue, found->record.jobId, found->takenAt);
+    pending_.erase(found);
+    Write(Line({"D", std::to_string(sequence)}));
+}
+
+std::int64_t RecordJournal::WatchedSince(const std::string& queue, std::int64_t now)
+{
+    Queue& q = queues_[queue];
+    if (!q.since) {
+        q.since = now;
+        Write(Line({"S", Escaped(queue), std::to_string(now)}));
+    }
+    return *q.since;
+}
+
+void RecordJournal::ForgetWatching()
+{
+    for (auto& [name, queue] : queues_)
+        queue.since.reset();
+    Write("O");
+}
+
+bool RecordJournal::Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const
+{
+    for (const PendingRecord& pending : pending_)
+        if (pending.record.jobId == jobId && pending.record.queue == queue)
+            return false;
+    const auto found = queues_.find(queue);
+    if (found == queues_.end() || !found->second.since || endedAt < *found->second.since - kClockSlackSeconds)
+        return false;
+    const Queue& q = found->second;
+    if (const auto recorded = q.recordedAt.find(jobId); recorded != q.recordedAt.end()) {
+        // Recorded before it ended can only mean it was printed once more.
+        return recorded->second < endedAt - kClockSlackSeconds;
+    }
+    // Older than everything remembered: recorded and since forgotten.
+    if (q.recent.size() >= kRememberedPerQueue && endedAt < q.recent.front().second - kClockSlackSeconds)
+        return false;
+    return true;
+}
+
+std::string RecordJournal::Compacted() const
+{
+    std::string text;
+    for (const auto& [name, queue] : queues_) {
+        for (const auto& [id, at] : queue.recent)
+            text += Line({"K", Escaped(name), std::to_string(id), std::to_string(queue.recordedAt.at(id))}) + "\n";
+        if (queue.since)
+            text += Line({"S", Escaped(name), std::to_string(*queue.since)}) + "\n";
+    }
+    for (const PendingRecord& pending : pending_) {
+        text += TakeLine(pending) + "\n";
+        if (pending.placement)
+            text += PlaceLine(pending.sequence, *pending.placement) + "\n";
+    }
+    return text;
+}
+
+void RecordJournal::Write(const std::string& line)
+{
+    if (!out_)
+        out_ = AppendFile::Open(file_, 0600);
+    const std::optional<std::int64_t> before = out_ ? out_->Size() : std::nullopt;
+    healthy_ = before && out_->Append(line + "\n");
+    if (!healthy_) {
+        // A line cut short would swallow the next one: take it back.
+        if (before)
+            out_->Truncate(*before);
+        return;
+    }
+    written_ = *before + static_cast<std::int64_t>(line.size()) + 1;
+    if (written_ >= rewriteAt_)
+        Rewrite();
+}
+
+void RecordJournal::Rewrite()
+{
+    const std::string text = Compacted();
+    if (ReplaceFile(file_, text, 0600)) {
+        out_ = AppendFile::Open(file_, 0600);
+        written_ = static_cast<std::int64_t>(text.size());
+    }
+    rewriteAt_ = std::max(2 * written_, written_ + kFirstRewrite);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "AppendFile.h"
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace ostrel {
+
+// One finished job as the recorder hands it over: the event element, and
+// the user and printer names it carries (already made safe for XML). The
+// queue ("<scheduler>/<printer>") and job id say which job it was, so that
+// a job found again in the scheduler's history is not recorded twice.
+struct EventRecord {
+    std::string text;
+    std::string user;
+    std::string printer;
+    std::string queue = {};
+    std::uint32_t jobId = 0;
+};
+
+// Where a record goes, fixed before its first append so that a replay
+// writes the same eighteen files: the instant that names the period files,
+// the two folders, and each file's size before the append (-1: absent).
+struct RecordPlacement {
+    std::int64_t writtenAt = 0;  // seconds since the epoch
+    std::string userFolder;
+    std::string printerFolder;
+    std::vector<std::int64_t> sizesBefore;
+};
+
+// A record the monitor has taken on but not yet put into all its files.
+struct PendingRecord {
+    std::uint64_t sequence = 0;
+    EventRecord record;
+    std::int64_t takenAt = 0;  // seconds since the epoch
+    std::optional<RecordPlacement> placement;  // once its appends began
+};
+
+// The monitor's memory across a crash, in one append-only file of the
+// application folder: the records taken on and not yet written everywhere,
+// the jobs recorded lately per queue, and since when each queue has been
+// watched. Lines are appended without fsync: that survives a killed host,
+// not a power cut. A line cut short by a kill is ignored. The file is
+// rewritten, smaller, when it has grown. Not thread-safe: the event log
+// writer serialises its use.
+class RecordJournal {
+public:
+    static constexpr std::size_t kRememberedPerQueue = 1024;
+    // How far the scheduler's clock and ours may disagree.
+    static constexpr std::int64_t kClockSlackSeconds = 10;
+
+    explicit RecordJournal(std::filesystem::path file);
+
+    // Reads the file and rewrites it without what is settled. A missing or
+    // unreadable file is an empty journal.
+    void Load();
+
+    const std::deque<PendingRecord>& Pending() const { return pending_; }
+
+    // Takes a record on; returns its sequence number.
+    std::uint64_t Take(const EventRecord& record, std::int64_t now);
+    void Place(std::uint64_t sequence, const RecordPlacement& placement);
+    // The oldest pending record is in all its files.
+    void Done(std::uint64_t sequence);
+
+    // Since when `queue` has been watched, in seconds since the epoch;
+    // `now` for a queue watched from now on.
+    std::int64_t WatchedSince(const std::string& queue, std::int64_t now);
+    // Monitoring was switched off: what ends meanwhile is not ours.
+    void ForgetWatching();
+
+    // Whether a job that ended at `endedAt` (the scheduler's clock) and is
+    // still in the scheduler's history should be recorded now: it ended
+    // while its queue was watched, and it is neither recorded nor pending.
+    bool Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const;
+
+    // Whether the last line could be written; false while the disk is full.
+    bool Healthy() const { return healthy_; }
+
+    // The lines of the current state, as a rewrite stores them.
+    std::string Compacted() const;
+
+private:
+    struct Queue {
+        std::optional<std::int64_t> since;
+        std::deque<std::pair<std::uint32_t, std::int64_t>> recent;  // id, recorded at; oldest first
+        std::unordered_map<std::uint32_t, std::int64_t> recordedAt;
+    };
+
+    void Apply(std::string_view line);
+    void Remember(const std::string& queue, std::uint32_t jobId, std::int64_t at);
+    void Write(const std::string& line);
+    void Rewrite();
+
+    std::filesystem::path file_;
+    std::optional<AppendFile> out_;
+    std::int64_t written_ = 0;
+    std::int64_t rewriteAt_ = 0;
+    bool healthy_ = true;
+    std::uint64_t nextSequence_ = 1;
+    std::deque<PendingRecord> pending_;
+    std::map<std::string, Queue> queues_;
+};
+
+}  // namespace ostrel
