@@ -113,5 +113,51 @@ TEST_F(PrinterMonitorTest, StopEndsAWaitWithoutLimitAndNothingIsRecordedAfter)
     EXPECT_EQ(YearLog(), "");
 }
 
+std::int64_t Seconds(Clock::TimePoint at)
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count();
+}
+
+TEST_F(PrinterMonitorTest, JobsThatEndWhileNobodyWatchesAreFoundInTheHistoryOnce)
+{
+    spooler_.AddPrinter("Laser");
+    spooler_.SetTime(Seconds(clock_.Now()));
+    monitor_.Start();
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 1));
+    spooler_.Submit("Laser", Job(1, 3));
+    spooler_.Finish("Laser", 1);
+    ASSERT_TRUE(clock_.WaitForSleep(1));
+    monitor_.Stop();
+
+    // The host is down: one job ends unseen, one never starts.
+    spooler_.Submit("Laser", Job(2, 1));
+    spooler_.Submit("Laser", Job(3, 4));
+    spooler_.DropFromQueue("Laser", 2);
+    {
+        EventLogWriter writer(folder_.Path().string(), clock_);
+        writer.Replay();
+        JobRecorder recorder(writer);
+        PrinterMonitor restarted(spooler_, recorder, clock_);
+        restarted.Assign("Laser", "5");
+        restarted.Start();
+        ASSERT_TRUE(clock_.WaitForSleep(2));
+        restarted.Stop();
+
+        // Switched off, a job ends, switched on again later.
+        writer.ForgetWatching();
+        spooler_.DropFromQueue("Laser", 3);
+        clock_.Advance(std::chrono::minutes(5));
+        restarted.Start();
+        ASSERT_TRUE(clock_.WaitForSleep(3));
+    }
+    const std::string log = YearLog();
+    for (const auto& [id, pages, times] : {std::tuple{1u, 3u, 1u}, {2u, 1u, 1u}, {3u, 4u, 0u}}) {
+        size_t count = 0;
+        for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos; at = log.find(Recorded(id, pages), at + 1))
+            ++count;
+        EXPECT_EQ(count, times) << "job " << id << "\n" << log;
+    }
+}
+
 }  // namespace
 }  // namespace ostrel::test

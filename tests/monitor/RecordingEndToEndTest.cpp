@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <thread>
 
 namespace ostrel::test {
@@ -139,6 +140,80 @@ TEST_F(RecordingEndToEndTest, EveryJobLandsOnceInEachOfItsEighteenFiles)
     const auto ended = host.Wait(5s);
     ASSERT_TRUE(ended);
     EXPECT_EQ(ended->exitCode, 0) << ended->err;
+}
+
+// The six file names of today, from the day to the year.
+std::vector<std::string> TodaysNames()
+{
+    const PeriodKeys keys = PeriodKeysAt(std::chrono::system_clock::now());
+    return {"d_" + keys.day + ".xml",
+            "w_" + keys.week + "_" + keys.year + ".xml",
+            "m_" + keys.month + "_" + keys.year + ".xml",
+            "q_" + keys.quarter + "_" + keys.year + ".xml",
+            "s_" + keys.semester + "_" + keys.year + ".xml",
+            "y_" + keys.year + ".xml"};
+}
+
+TEST(RecordingThroughCrashes, EveryJobPrintedWhileTheHostIsKilledAndRestartedIsRecordedOnceInEachFile)
+{
+    TempFolder folder;
+    CupsServer cups({}, {"RawA", "RawB"});
+    const fs::path app = folder / "app";
+    fs::create_directory(app);
+    ReplaceFile(app / "settings.xml", "<log><printers><name>RawA</name><ID>1</ID><cost>5</cost><monitored>1</monitored>"
+                                      "<name>RawB</name><ID>2</ID><cost>7</cost><monitored>1</monitored></printers></log>");
+    DirectoryRegistry hive(folder / "registry" / "HKEY_LOCAL_MACHINE");
+    RegValueString("Software\\Ostrel\\AppPath", "", false, hive).Set(app.string());
+    const std::map<std::string, std::string> env = {{"OSTREL_REGISTRY_ROOT", (folder / "registry").string()},
+                                                    {"CUPS_SERVER", cups.Address()}};
+    const auto yearLog = [&] { return ReadFileBytes(app / "Logs" / TodaysNames().back()).value_or(""); };
+    auto host = std::make_unique<Process>(BuiltProgram("kestrun-host"), std::vector<std::string>{}, env);
+    ASSERT_TRUE(Eventually([&] {
+        cups.Submit({"RawA", "prober", "probe", cups.PdfWithPages(1)});
+        return Count(yearLog(), "<doc>probe</doc>") > 0;
+    }, 30s)) << "the monitor never recorded a probe job";
+
+    constexpr int kJobs = 60, kKills = 8;
+    std::thread printing([&] {
+        for (int job = 0; job < kJobs; ++job) {
+            cups.Submit({job % 2 ? "RawB" : "RawA", "crasher", "crash " + std::to_string(job), cups.PdfWithPages(1)});
+            std::this_thread::sleep_for(30ms);
+        }
+    });
+    std::mt19937 random(20261209);
+    for (int kill = 0; kill < kKills; ++kill) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 500));
+        ASSERT_TRUE(host->Signal(SIGKILL));
+        ASSERT_TRUE(host->Wait(5s));
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
+        host = std::make_unique<Process>(BuiltProgram("kestrun-host"), std::vector<std::string>{}, env);
+    }
+    printing.join();
+
+    const auto record = [](int job) {
+        return "<doc>crash " + std::to_string(job) + "</doc><pages>0</pages><cost>0</cost><printer>" +
+               (job % 2 ? "RawB" : "RawA") + "</printer><user>crasher</user>";
+    };
+    EXPECT_TRUE(Eventually([&] {
+        const std::string log = yearLog();
+        for (int job = 0; job < kJobs; ++job)
+            if (Count(log, record(job)) == 0)
+                return false;
+        return true;
+    })) << yearLog();
+    int lost = 0, doubled = 0;
+    for (int job = 0; job < kJobs; ++job)
+        for (const std::string& where : {std::string(), std::string("Users/crasher/"),
+                                         std::string(job % 2 ? "Printers/Printer_2/" : "Printers/Printer_1/")})
+            for (const std::string& name : TodaysNames()) {
+                const size_t times = Count(ReadFileBytes(app / "Logs" / (where + name)).value_or(""), record(job));
+                lost += times == 0;
+                doubled += times > 1;
+                EXPECT_EQ(times, 1u) << where + name << ": " << record(job);
+            }
+    std::printf("%d jobs, %d kills: %d file records lost, %d doubled\n", kJobs, kKills, lost, doubled);
+    ASSERT_TRUE(host->Signal(SIGTERM));
+    EXPECT_TRUE(host->Wait(5s));
 }
 
 }  // namespace
