@@ -98,6 +98,8 @@ public:
     SpoolerResult<std::vector<SpoolerJob>> Jobs(std::uint32_t limit) override
     {
         std::lock_guard lock(state_->mutex);
+        if (auto code = Take(state_->failSnapshot))
+            return SpoolerResult<std::vector<SpoolerJob>>::Failure(*code);
         auto& printer = state_->printers.at(name_);
         ++printer.snapshots;
         const auto& queue = printer.queue;
