@@ -16,6 +16,8 @@ struct CupsSpoolerOptions {
     std::chrono::milliseconds pollInterval{100};
     // How often while nothing watched is under way.
     std::chrono::milliseconds idleInterval{1000};
+    // How long after a Watch or a job event pollInterval still applies.
+    std::chrono::milliseconds quickAfterNews{1000};
     // Lease of the event subscription, renewed while it is in use.
     std::chrono::seconds lease{300};
 };

@@ -13,10 +13,6 @@ constexpr std::int64_t kClockSlackSeconds = 2;
 
 constexpr std::chrono::milliseconds kLongestPause{5000};
 
-// After a Watch or an event, jobs tend to follow: stay quick for this many
-// polls before settling to the idle interval.
-constexpr int kQuickPollsAfterNews = 10;
-
 bool SameQueue(const std::string& a, const std::string& b)
 {
     return ::strcasecmp(a.c_str(), b.c_str()) == 0;
@@ -114,7 +110,7 @@ std::uint32_t NotificationPump::Watch(const std::string& queue, const std::share
     if (!joining->endedMeanwhile.empty())
         changes->PushDeletion();
     watched_[queue].push_back(changes);
-    quickPollsLeft_ = kQuickPollsAfterNews;
+    quickUntil_ = std::chrono::steady_clock::now() + options_.quickAfterNews;
     nudged_ = true;
     wake_.notify_all();
     return 0;
@@ -158,8 +154,6 @@ void NotificationPump::Run(std::stop_token stop)
         nudged_ = false;
         // While the scheduler cannot be reached, ask less and less often.
         unreachablePolls_ = Poll(lock) ? 0 : std::min(unreachablePolls_ + 1, 6);
-        if (quickPollsLeft_ > 0)
-            --quickPollsLeft_;
         const auto interval = BusyLocked() ? options_.pollInterval : options_.idleInterval;
         const auto pause = std::max(interval, std::min(interval * (1 << unreachablePolls_), kLongestPause));
         wake_.wait_for(lock, stop, pause, [this] { return nudged_; });
@@ -168,7 +162,7 @@ void NotificationPump::Run(std::stop_token stop)
 
 bool NotificationPump::BusyLocked() const
 {
-    return !jobs_.empty() || resyncNeeded_ || quickPollsLeft_ > 0;
+    return !jobs_.empty() || resyncNeeded_ || std::chrono::steady_clock::now() < quickUntil_;
 }
 
 std::uint32_t NotificationPump::EnsureSubscribed(Lock& lock, CupsConnection& via)
@@ -190,7 +184,7 @@ std::uint32_t NotificationPump::EnsureSubscribed(Lock& lock, CupsConnection& via
     sequenceKnown_ = true;
     renewedAt_ = std::chrono::steady_clock::now();
     connectionsSeen_ = connection_.Connections();
-    quickPollsLeft_ = kQuickPollsAfterNews;
+    quickUntil_ = std::chrono::steady_clock::now() + options_.quickAfterNews;
     return 0;
 }
 
@@ -249,7 +243,7 @@ bool NotificationPump::Poll(Lock& lock)
         complete = false;  // the scheduler keeps a limited number of events and dropped some
     if (!notifications.events.empty()) {
         sequenceKnown_ = true;
-        quickPollsLeft_ = kQuickPollsAfterNews;
+        quickUntil_ = std::chrono::steady_clock::now() + options_.quickAfterNews;
     }
     std::set<std::uint32_t> fetched;
     for (const JobEvent& event : notifications.events) {

@@ -30,6 +30,9 @@ struct PumpOptions {
     // The pause while no watched job is under way: the first event of a new
     // job may wait this long, its later ones come at pollInterval.
     std::chrono::milliseconds idleInterval{1000};
+    // After a Watch or an event more jobs tend to follow: poll at
+    // pollInterval for this long.
+    std::chrono::milliseconds quickAfterNews{1000};
     // The subscription lapses this long after we stop renewing it, e.g.
     // when the process dies.
     std::chrono::seconds lease{300};
@@ -137,7 +140,7 @@ private:
     std::mutex mutex_;
     std::condition_variable_any wake_;
     bool nudged_ = false;  // poll now, something changed
-    int quickPollsLeft_ = 0;
+    std::chrono::steady_clock::time_point quickUntil_;
     std::map<std::string, Watchers, CaseInsensitiveLess> watched_;
     std::list<Joining> joining_;
     std::map<std::uint32_t, TrackedJob> jobs_;
