@@ -122,12 +122,10 @@ std::uint32_t JobList::Snapshot(SpoolerPrinter* printer, bool keep)
         Clear();
     if (!printer)
         throw EPrinter(eprinter::kInvalidParameterCode, eprinter::kCouldntRefreshQueue);
-    auto count = printer->JobCount();
-    if (!count)
-        throw EPrinter(count.Error(), eprinter::kCouldntRefreshQueue);
-    // The whole queue, not just as many jobs as were counted: a job that
-    // arrives between the two calls would otherwise push a listed one out
-    // and have it marked finished while it still waits.
+    // One listing of the whole queue: a count taken first would cost a
+    // second request to the spooler, and a job arriving between the two
+    // would push a listed one out and have it marked finished while it
+    // still waits.
     auto queue = printer->Jobs(std::numeric_limits<std::uint32_t>::max());
     if (!queue)
         throw EPrinter(queue.Error(), eprinter::kCouldntRefreshQueue);

@@ -244,8 +244,7 @@ IppReply CupsConnection::Send(IppPtr request)
 
 std::uint64_t CupsConnection::Connections() const
 {
-    std::lock_guard lock(mutex_);
-    return connections_;
+    return connections_.load();
 }
 
 void CupsConnection::Close()

@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -98,7 +99,8 @@ public:
     }
 
     // How many times a connection was opened. A change between two requests
-    // means the scheduler may have restarted in between.
+    // means the scheduler may have restarted in between. Does not wait for
+    // a request under way.
     std::uint64_t Connections() const;
 
     // Closes the connection; the next request opens a new one.
@@ -111,7 +113,7 @@ private:
     const CupsEndpoint endpoint_;
     mutable std::mutex mutex_;
     HttpPtr http_;
-    std::uint64_t connections_ = 0;
+    std::atomic<std::uint64_t> connections_ = 0;  // read without the mutex
 };
 
 // Attribute readers that tolerate absent and mistyped attributes.

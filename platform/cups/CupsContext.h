@@ -8,9 +8,12 @@ namespace ostrel::cups {
 // What the spooler, its printers and their notifications share, kept alive
 // by whichever of them lives longest.
 struct CupsContext {
-    CupsContext(const CupsEndpoint& endpoint, PumpOptions options) : requests(endpoint), pump(endpoint, options) {}
+    CupsContext(const CupsEndpoint& endpoint, PumpOptions options) : requests(endpoint), pump(endpoint, options, requests)
+    {
+    }
 
-    // For everything but the events: opening printers, queue listings.
+    // For everything but the pump's polling: opening printers, queue
+    // listings, and what Watch asks.
     CupsConnection requests;
     NotificationPump pump;
 };

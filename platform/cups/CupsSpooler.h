@@ -12,8 +12,12 @@ struct CupsSpoolerOptions {
     // "host", "host:port" or a socket path; empty: the server libcups
     // chooses (CUPS_SERVER, client.conf, the local scheduler).
     std::string server = {};
-    // How often the job events are fetched while anything is watched.
+    // How often the job events are fetched while a watched job is under way.
     std::chrono::milliseconds pollInterval{100};
+    // How often while nothing watched is under way.
+    std::chrono::milliseconds idleInterval{1000};
+    // How long after a Watch or a job event pollInterval still applies.
+    std::chrono::milliseconds quickAfterNews{1000};
     // Lease of the event subscription, renewed while it is in use.
     std::chrono::seconds lease{300};
 };

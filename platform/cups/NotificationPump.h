@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,8 +24,15 @@ namespace ostrel::cups {
 
 struct PumpOptions {
     // CUPS ignores notify-wait, so events are fetched on a timer; this is
-    // the latency a watcher sees at most, plus one round trip.
+    // the latency a watcher sees at most, plus one round trip, while a
+    // watched job is under way or was just seen.
     std::chrono::milliseconds pollInterval{100};
+    // The pause while no watched job is under way: the first event of a new
+    // job may wait this long, its later ones come at pollInterval.
+    std::chrono::milliseconds idleInterval{1000};
+    // After a Watch or an event more jobs tend to follow: poll at
+    // pollInterval for this long.
+    std::chrono::milliseconds quickAfterNews{1000};
     // The subscription lapses this long after we stop renewing it, e.g.
     // when the process dies.
     std::chrono::seconds lease{300};
@@ -54,9 +62,18 @@ private:
 // events (a gap in the sequence numbers, a lapsed subscription, a new
 // connection after a scheduler restart) are made good by reading the queues
 // again.
+//
+// No request to the scheduler is sent while the state lock is held: one
+// slow answer must not hold up Watch, Unwatch or a queue listing of another
+// thread. Polling happens on the pump's thread only, so its requests are
+// serialised by that thread; what they bring is folded in under the lock,
+// finding the state again afterwards (a queue may have been unwatched
+// meanwhile).
 class NotificationPump {
 public:
-    NotificationPump(CupsEndpoint endpoint, PumpOptions options);
+    // `listings` carries the requests of Watch (its subscription and its
+    // queue listing), so that they never wait behind the pump's poll.
+    NotificationPump(CupsEndpoint endpoint, PumpOptions options, CupsConnection& listings);
     ~NotificationPump();
     NotificationPump(const NotificationPump&) = delete;
     NotificationPump& operator=(const NotificationPump&) = delete;
@@ -81,29 +98,51 @@ private:
         std::optional<SpoolerJob> told;  // what the watchers were told last
     };
     using Watchers = std::vector<std::shared_ptr<ChangeQueue>>;
+    // A Watch between its registration and its first delivery: its queue
+    // counts as watched, and the jobs of it that end meanwhile are kept for
+    // the newcomer, which is told of them once its listing is in.
+    struct Joining {
+        std::string queue;
+        std::vector<SpoolerJob> endedMeanwhile;
+    };
+    using Lock = std::unique_lock<std::mutex>;
 
+    // The functions taking a Lock hold it on entry and on return, and
+    // release it for each request they send.
     void Run(std::stop_token stop);
-    std::uint32_t SubscribeLocked();
-    void DropSubscriptionLocked();
+    // Creates the subscription through `via` unless there is one.
+    std::uint32_t EnsureSubscribed(Lock& lock, CupsConnection& via);
+    void DropSubscription(Lock& lock);
     // False when the scheduler could not be reached.
-    bool PollLocked();
-    void HandleEventLocked(const JobEvent& event, std::set<std::uint32_t>& fetched);
-    bool ResyncLocked();
-    bool ResyncQueueLocked(const std::string& queue);
-    void RecoverMissedLocked(const std::string& queue);
+    bool Poll(Lock& lock);
+    void HandleEvent(Lock& lock, const JobEvent& event, std::set<std::uint32_t>& fetched);
+    bool Resync(Lock& lock);
+    bool ResyncQueue(Lock& lock, const std::string& queue);
+    void RecoverMissed(Lock& lock, const std::string& queue);
+    // Fetches the final fields of a job that ended, then finishes it.
+    // False when they could not be fetched.
+    bool FetchAndFinish(Lock& lock, std::uint32_t id);
     void ObserveLocked(const std::string& queue, const JobAttributes& job);
     void TellLocked(TrackedJob& job);
     // Tells the watchers a job's final fields, then that it left the queue.
-    // False when its final fields could not be fetched.
-    bool FinishLocked(std::uint32_t id, bool attributesFresh);
+    void FinishLocked(std::uint32_t id);
     const Watchers* WatchersOfLocked(const std::string& queue) const;
+    // Watched, or about to be.
+    bool IsWatchedLocked(const std::string& queue) const;
+    // True while a watched job is under way or was just heard of: poll at
+    // the short interval.
+    bool BusyLocked() const;
 
     const PumpOptions options_;
-    CupsConnection connection_;
+    CupsConnection connection_;  // used by the pump's thread only, and the destructor
+    CupsConnection& listings_;
 
     std::mutex mutex_;
     std::condition_variable_any wake_;
+    bool nudged_ = false;  // poll now, something changed
+    std::chrono::steady_clock::time_point quickUntil_;
     std::map<std::string, Watchers, CaseInsensitiveLess> watched_;
+    std::list<Joining> joining_;
     std::map<std::uint32_t, TrackedJob> jobs_;
     RecentIds finished_{16384};
     RecentIds foreign_{16384};  // jobs of queues nobody watches

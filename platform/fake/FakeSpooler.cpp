@@ -94,12 +94,16 @@ public:
         std::lock_guard lock(state_->mutex);
         if (auto code = Take(state_->failSnapshot))
             return SpoolerResult<std::uint32_t>::Failure(*code);
-        return static_cast<std::uint32_t>(state_->printers.at(name_).queue.size());
+        auto& printer = state_->printers.at(name_);
+        ++printer.snapshots;  // a real spooler lists the queue to count it
+        return static_cast<std::uint32_t>(printer.queue.size());
     }
 
     SpoolerResult<std::vector<SpoolerJob>> Jobs(std::uint32_t limit) override
     {
         std::lock_guard lock(state_->mutex);
+        if (auto code = Take(state_->failSnapshot))
+            return SpoolerResult<std::vector<SpoolerJob>>::Failure(*code);
         auto& printer = state_->printers.at(name_);
         ++printer.snapshots;
         const auto& queue = printer.queue;

@@ -50,7 +50,8 @@ public:
     // 10 s of real time); false when it did not come to that.
     bool WaitForWatchers(const std::string& printer, std::size_t count);
 
-    // How many queue listings the printer's watchers have taken.
+    // How many queue listings (JobCount or Jobs) the printer's watchers
+    // have taken.
     int Snapshots(const std::string& printer) const;
     // Printer list and default printer as the console sees them.
     void SetPrinterNames(SpoolerResult<std::vector<std::string>> names);

@@ -1,16 +1,23 @@
 #include "CupsServer.h"
 #include "CupsSpooler.h"
+#include "NotificationPump.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <ctime>
 #include <functional>
 #include <iostream>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -109,9 +116,8 @@ private:
     {
         blocks.push_back(block);
         if (block.changes & printer_change::kDeleteJob) {
-            auto count = printer_->JobCount();
             auto queue = printer_->Jobs(std::numeric_limits<std::uint32_t>::max());
-            ASSERT_TRUE(count && queue) << "queue snapshot failed";
+            ASSERT_TRUE(queue) << "queue snapshot failed";
             std::set<std::uint32_t> queued;
             for (const SpoolerJob& job : *queue) {
                 queued.insert(job.id);
@@ -148,6 +154,125 @@ private:
     std::unique_ptr<SpoolerPrinter> printer_;
     std::unique_ptr<ChangeNotification> changes_;
 };
+
+// A scheduler that takes every connection and request and never answers:
+// whoever asks it waits in the middle of the request.
+class SilentScheduler {
+public:
+    SilentScheduler()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot listen on the loopback");
+        port_ = ntohs(address.sin_port);
+        thread_ = std::jthread([this](std::stop_token stop) { Serve(stop); });
+    }
+    ~SilentScheduler() { Close(); }
+
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+    bool WaitForRequest()
+    {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, 10s, [&] { return received_ > 0; });
+    }
+
+    // One connection, still open, its request unanswered.
+    bool OneRequestStillWaiting()
+    {
+        std::lock_guard lock(mutex_);
+        return clients_.size() == 1 && !peerClosed_ && received_ > 0;
+    }
+
+    // Ends every connection: whoever waits gets an error at once.
+    void Close()
+    {
+        thread_ = {};
+        for (int fd : clients_)
+            ::close(fd);
+        clients_.clear();
+        if (listener_ >= 0)
+            ::close(listener_);
+        listener_ = -1;
+    }
+
+private:
+    void Serve(std::stop_token stop)
+    {
+        while (!stop.stop_requested()) {
+            std::vector<pollfd> watched{{listener_, POLLIN, 0}};
+            {
+                std::lock_guard lock(mutex_);
+                for (int fd : clients_)
+                    watched.push_back({fd, POLLIN, 0});
+            }
+            if (::poll(watched.data(), watched.size(), 20) <= 0)
+                continue;
+            std::lock_guard lock(mutex_);
+            if (watched[0].revents & POLLIN)
+                if (const int client = ::accept(listener_, nullptr, nullptr); client >= 0)
+                    clients_.push_back(client);
+            for (std::size_t i = 1; i < watched.size(); ++i) {
+                if (!(watched[i].revents & (POLLIN | POLLHUP)))
+                    continue;
+                char buffer[4096];
+                const ssize_t got = ::recv(watched[i].fd, buffer, sizeof(buffer), 0);
+                if (got > 0)
+                    received_ += got;
+                else
+                    peerClosed_ = true;
+            }
+            arrived_.notify_all();
+        }
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<int> clients_;
+    std::size_t received_ = 0;
+    bool peerClosed_ = false;
+    std::jthread thread_;
+};
+
+TEST_F(CupsSpoolerTest, WatchAndQueueListingsGoOnWhileThePumpWaitsForAnAnswer)
+{
+    // The pump polls a scheduler that never answers; Watch's requests go to
+    // the real one, as the queue listings do.
+    SilentScheduler silent;
+    cups::CupsConnection listings(cups::CupsEndpoint::FromAddress(SharedScheduler().Address()));
+    auto pump = std::make_unique<cups::NotificationPump>(
+        cups::CupsEndpoint::FromAddress(silent.Address()),
+        cups::PumpOptions{.pollInterval = 10ms, .idleInterval = 10ms, .quickAfterNews = 0ms, .lease = 60s}, listings);
+    auto first = std::make_shared<cups::ChangeQueue>(printer_change::kAllJobChanges);
+    ASSERT_EQ(pump->Watch("stopped", first), 0u);
+    ASSERT_TRUE(silent.WaitForRequest()) << "the pump never polled";
+    const std::uint32_t queued = SharedScheduler().Submit(
+        {.printer = "stopped", .user = "lou", .title = "waiting", .file = SharedScheduler().PdfWithPages(1)});
+
+    auto second = std::make_shared<cups::ChangeQueue>(printer_change::kAllJobChanges);
+    EXPECT_EQ(pump->Watch("stopped", second), 0u);
+    const ChangeBlock block = second->Next();
+    EXPECT_TRUE(block.changes & printer_change::kAddJob);
+    EXPECT_TRUE(std::any_of(block.entries.begin(), block.entries.end(),
+                            [&](const NotifyEntry& entry) { return entry.jobId == queued; }));
+    const std::vector<SpoolerJob> notYetGone = pump->JobsNotYetGone("stopped");
+    EXPECT_TRUE(std::any_of(notYetGone.begin(), notYetGone.end(), [&](const SpoolerJob& job) { return job.id == queued; }));
+    pump->Unwatch("stopped", second.get());
+    pump->Unwatch("stopped", first.get());
+    // None of that waited for the pump: it is still in its first request.
+    EXPECT_TRUE(silent.OneRequestStillWaiting());
+
+    SharedScheduler().Cancel(queued);
+    silent.Close();
+    pump.reset();
+}
 
 TEST_F(CupsSpoolerTest, OpeningAPrinterNeedsAQueueTheSchedulerKnows)
 {
@@ -347,6 +472,48 @@ TEST_F(CupsSpoolerTest, AJobThatEndedCountsAsQueuedUntilItsFinalFieldsAreFetched
 
     ASSERT_TRUE(follower.UntilFinished(id));
     EXPECT_FALSE(listed(follower.Printer()));
+}
+
+TEST_F(CupsSpoolerTest, AJobThatComesAndGoesWhileThePumpIdlesIsFinishedOnceWithItsPages)
+{
+    // The pump idles as long as the test needs; a Watch of another printer
+    // makes it poll.
+    auto spooler = MakeCupsSpooler({.pollInterval = 1ms, .idleInterval = 10min, .quickAfterNews = 0ms});
+    auto bystander = MakeCupsSpooler();
+    auto unwatched = bystander->OpenPrinter("laser");
+    ASSERT_TRUE(unwatched);
+    const int connections = SharedScheduler().ConnectionsFromThisProcess();
+    Follower follower(*spooler, "laser");
+    // Watch makes the pump poll once at once; its connection shows it did.
+    const auto polled = std::chrono::steady_clock::now() + 10s;
+    while (SharedScheduler().ConnectionsFromThisProcess() < connections + 2 && std::chrono::steady_clock::now() < polled)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(SharedScheduler().ConnectionsFromThisProcess(), connections + 2);
+    const std::uint32_t id = SharedScheduler().Submit(
+        {.printer = "laser", .user = "max", .title = "brief", .file = SharedScheduler().PdfWithPages(2)});
+    auto listed = [&] {
+        auto jobs = (*unwatched)->Jobs(std::numeric_limits<std::uint32_t>::max());
+        return !jobs || std::any_of(jobs->begin(), jobs->end(), [&](const SpoolerJob& job) { return job.id == id; });
+    };
+    const auto deadline = std::chrono::steady_clock::now() + test::kCupsPatience;
+    while (listed() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_FALSE(listed()) << "the job never completed";
+
+    Follower nudge(*spooler, "raw");
+    ASSERT_TRUE(follower.UntilFinished(id));
+    EXPECT_EQ(follower.TimesFinished(id), 1);
+    EXPECT_EQ(follower.FinishedJob(id)->user, "max");
+    EXPECT_EQ(follower.FinishedJob(id)->totalPages, 2u);
+    EXPECT_EQ(follower.FinishedJob(id)->status, job_status::kPrinted | job_status::kComplete);
+    // The pump first heard of the job when it had already ended.
+    for (const ChangeBlock& block : follower.blocks)
+        for (const NotifyEntry& entry : block.entries)
+            if (entry.jobId == id && entry.field == notify_field::kStatus) {
+                EXPECT_EQ(std::get<std::uint32_t>(entry.data), job_status::kPrinted | job_status::kComplete);
+                return;
+            }
+    ADD_FAILURE() << "no status of the job was told";
 }
 
 // The kernel's view of a thread: 'S' while it sleeps in a wait.
