@@ -246,7 +246,10 @@ void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::
         for (auto span = flags.rbegin(); span != flags.rend(); ++span)
             document.replace(span->start, span->length, "0");
     }
-    for (const auto& [name, cost] : rows) {
+    // Named, not bound: clang before 16 lets no lambda capture a binding.
+    for (const auto& row : rows) {
+        const std::string& name = row.first;
+        const std::string& cost = row.second;
         const auto entries = PrinterEntries(document);
         const auto first = std::find_if(entries.begin(), entries.end(),
                                         [&](const PrinterEntry& entry) { return entry.name == name; });
