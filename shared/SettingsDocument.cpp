@@ -235,16 +235,16 @@ std::vector<ConfiguredPrinter> ConfiguredPrinters(std::string_view document)
 
 void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::string, std::string>>& rows)
 {
+    // Entries outside a printer list count as well, as the readers take them.
+    std::vector<Span> flags;
+    for (const auto& entry : PrinterEntries(document))
+        if (entry.monitored)
+            flags.push_back(*entry.monitored);
+    for (auto span = flags.rbegin(); span != flags.rend(); ++span)
+        document.replace(span->start, span->length, "0");
     if (document.find("<printers>") == std::string::npos) {
         const size_t log = document.find("<log>");
         document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
-    } else {
-        std::vector<Span> flags;
-        for (const auto& entry : PrinterEntries(document))
-            if (entry.monitored)
-                flags.push_back(*entry.monitored);
-        for (auto span = flags.rbegin(); span != flags.rend(); ++span)
-            document.replace(span->start, span->length, "0");
     }
     // Named, not bound: clang before 16 lets no lambda capture a binding.
     for (const auto& row : rows) {
