@@ -1,7 +1,5 @@
 #include "FuzzFolder.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -12,19 +10,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// In memory when the machine has /dev/shm: every registry write syncs its
-// file, which costs a disk a millisecond and memory nothing.
-fs::path TemporaryFolder()
-{
-    std::error_code error;
-    if (fs::is_directory("/dev/shm", error) && ::access("/dev/shm", W_OK) == 0)
-        return "/dev/shm";
-    return fs::temp_directory_path();
-}
-
 fs::path MakeFolder()
 {
-    std::string pattern = (TemporaryFolder() / "ostrel-fuzz-XXXXXX").string();
+    std::string pattern = (fs::temp_directory_path() / "ostrel-fuzz-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         std::abort();
     return pattern;
