@@ -52,15 +52,19 @@ void CheckReaders(std::string_view document, std::string_view name)
         FUZZ_CHECK(FindPrinterId(document, name).has_value() == HasName(configured, name));
         FUZZ_CHECK(CostOf(document, name).has_value() == HasName(configured, name));
     }
-    FUZZ_CHECK(PrinterId(document, name) == FindPrinterId(document, name).value_or(""));
     UserNames(document);
 }
 
 // Whether the entries are as the writers keep them, which edits by name
-// rely on: every name element closed, and no '<' in a name, an ID or a cost.
+// rely on: every name element closed, no '<' in a name, an ID or a cost,
+// and the place where new entries go in front of every entry.
 bool WellKept(std::string_view document, const std::vector<ConfiguredPrinter>& printers)
 {
     if (Count(document, "<name>") != printers.size())
+        return false;
+    const std::size_t list = document.find("<printers>");
+    const std::size_t newEntries = list != std::string_view::npos ? list : document.find("<log>");
+    if (newEntries != std::string_view::npos && newEntries > document.find("<name>"))
         return false;
     return std::all_of(printers.begin(), printers.end(), [&](const ConfiguredPrinter& p) {
         return p.name.find('<') == std::string::npos && p.cost.find('<') == std::string::npos &&
@@ -68,7 +72,7 @@ bool WellKept(std::string_view document, const std::vector<ConfiguredPrinter>& p
     });
 }
 
-// Every numeric ID text the entries carry.
+// The ID texts of the entries, as found by their names.
 std::vector<std::string> Ids(std::string_view document, const std::vector<ConfiguredPrinter>& printers)
 {
     std::vector<std::string> ids;
@@ -117,6 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(p.name != name || p.cost == cost || p.cost.empty());
     SetMonitored(document, name, true);
     SetMonitored(document, name, false);
+    if (wellKept)
+        for (const ConfiguredPrinter& p : ConfiguredPrinters(document))
+            FUZZ_CHECK(p.name != name || !p.monitored);
     CheckReaders(document, name);
 
     // The printers page's apply monitors the rows given and nothing else.
