@@ -45,11 +45,25 @@ std::int64_t NumberIn(std::string_view text)
     return negative ? -value : value;
 }
 
+namespace {
+
+// Sums stop at the limits, as NumberIn does, so that a damaged file's huge
+// numbers never overflow.
+std::int64_t SaturatedSum(std::int64_t a, std::int64_t b)
+{
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? INT64_MAX : INT64_MIN;
+    return sum;
+}
+
+} // namespace
+
 void ReportTotals::Add(std::string_view pagesText, std::string_view costText)
 {
     ++jobs;
-    pages += NumberIn(pagesText);
-    cost += NumberIn(costText);
+    pages = SaturatedSum(pages, NumberIn(pagesText));
+    cost = SaturatedSum(cost, NumberIn(costText));
 }
 
 ReportTotals TotalsOf(const ReportEventTable& events)

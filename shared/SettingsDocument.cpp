@@ -198,16 +198,28 @@ std::string AddPrinter(std::string& document, std::string_view name, std::string
         const size_t log = document.find("<log>");
         document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
     }
-    unsigned long long largest = 0;
+    // IDs are compared and counted as decimal texts, so that no ID is too
+    // long to be seen and the new one is never an old one.
+    std::string largest = "0";
     for (size_t at = document.find("<ID>"); at != std::string::npos; at = document.find("<ID>", at + 4)) {
         const size_t end = document.find("</ID>", at + 4);
         if (end == std::string::npos)
             break;
-        const std::string text = document.substr(at + 4, end - at - 4);
-        if (!text.empty() && text.size() < 19 && text.find_first_not_of("0123456789") == std::string::npos)
-            largest = std::max(largest, std::stoull(text));
+        std::string_view text = std::string_view(document).substr(at + 4, end - at - 4);
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        text.remove_prefix(std::min(text.find_first_not_of('0'), text.size() - 1));
+        if (text.size() > largest.size() || (text.size() == largest.size() && text > largest))
+            largest = text;
     }
-    const std::string id = std::to_string(largest + 1);
+    std::string id = largest;
+    auto digit = id.rbegin();
+    for (; digit != id.rend() && *digit == '9'; ++digit)
+        *digit = '0';
+    if (digit == id.rend())
+        id.insert(id.begin(), '1');
+    else
+        ++*digit;
     document.insert(document.find("<printers>") + 10, "<name>" + std::string(name) + "</name><ID>" + id +
                                                           "</ID><cost>" + std::string(cost) +
                                                           "</cost><monitored>1</monitored>");
@@ -235,18 +247,21 @@ std::vector<ConfiguredPrinter> ConfiguredPrinters(std::string_view document)
 
 void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::string, std::string>>& rows)
 {
+    // Entries outside a printer list count as well, as the readers take them.
+    std::vector<Span> flags;
+    for (const auto& entry : PrinterEntries(document))
+        if (entry.monitored)
+            flags.push_back(*entry.monitored);
+    for (auto span = flags.rbegin(); span != flags.rend(); ++span)
+        document.replace(span->start, span->length, "0");
     if (document.find("<printers>") == std::string::npos) {
         const size_t log = document.find("<log>");
         document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
-    } else {
-        std::vector<Span> flags;
-        for (const auto& entry : PrinterEntries(document))
-            if (entry.monitored)
-                flags.push_back(*entry.monitored);
-        for (auto span = flags.rbegin(); span != flags.rend(); ++span)
-            document.replace(span->start, span->length, "0");
     }
-    for (const auto& [name, cost] : rows) {
+    // Named, not bound: clang before 16 lets no lambda capture a binding.
+    for (const auto& row : rows) {
+        const std::string& name = row.first;
+        const std::string& cost = row.second;
         const auto entries = PrinterEntries(document);
         const auto first = std::find_if(entries.begin(), entries.end(),
                                         [&](const PrinterEntry& entry) { return entry.name == name; });

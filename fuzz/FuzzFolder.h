@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+
+namespace ostrel::fuzz {
+
+// A private temporary folder for the targets that need a registry store on
+// disk: made once per process in $TMPDIR (scripts/fuzz points that at
+// memory, since every registry write syncs), emptied before every input so
+// that inputs never see each other's values, removed at exit.
+class FuzzFolder {
+public:
+    static const std::filesystem::path& Path();
+    // Removes everything inside; returns the folder.
+    static const std::filesystem::path& Emptied();
+};
+
+}  // namespace ostrel::fuzz
