@@ -65,6 +65,16 @@ grep -qx 'ExecStart=/usr/sbin/kestrun-host' "$root/usr/lib/systemd/system/kestru
 [[ -L $root/etc/systemd/system/multi-user.target.wants/kestrun-host.service ]] ||
   fail "the service was not enabled on install"
 
+# The unit as this machine's systemd reads it (no complaint, its manual
+# page found), and its hardening: exposure 1.8 of 10 when written;
+# the check fails above 2.5.
+mkdir "$work/unit"
+sed "s|^ExecStart=/|ExecStart=$root/|" "$root/usr/lib/systemd/system/kestrun-host.service" >"$work/unit/kestrun-host.service"
+complaints=$(MANPATH=$root/usr/share/man systemd-analyze verify "$work/unit/kestrun-host.service" 2>&1) || true
+[[ -z $complaints ]] || fail "systemd-analyze verify: $complaints"
+systemd-analyze security --offline=yes --threshold=25 "$work/unit/kestrun-host.service" >"$work/security.log" 2>&1 ||
+  fail "the service is less hardened: $(tail -1 "$work/security.log")"
+
 # The installed set-up, from the scratch root, into a temporary folder.
 export OSTREL_REGISTRY_ROOT=$work/registry
 app=$work/app
