@@ -83,10 +83,6 @@ for file in settings.xml Logs/printers.xsl Logs/users.xsl Logs/style.xsl Logs/Te
   [[ -s $app/$file ]] || fail "ostrel-setup did not place $file"
 done
 [[ $(readlink "$app/Relayer") == "$root/usr/bin/Relayer" ]] || fail "Relayer links to $(readlink "$app/Relayer")"
-# Run again without --app-folder, it keeps the folder AppPath names.
-rm "$app/Logs/TestEmail.xml"
-"$root/usr/sbin/ostrel-setup" --group root --no-service >/dev/null
-[[ -s $app/Logs/TestEmail.xml ]] || fail "a second ostrel-setup forgot the application folder"
 
 # Removal keeps the administrator's records and masks the service; purging
 # deletes them and forgets the service.
