@@ -327,6 +327,12 @@ def main():
         if registry_value(args.reg, env, "Reset") != "0x1":
             failures.append("Reset is %s after Apply (before: %s)" % (registry_value(args.reg, env, "Reset"),
                                                                       reset_before))
+        # The page reloads after Apply: the printer listed again, and monitored.
+        wait_for("the page to list the printer again", lambda: any(
+            all_printers[i].name == PRINTER for i in range(all_printers.childCount)))
+        wait_for("the printer among the selected after Apply", lambda: any(
+            cell.name == PRINTER for cell in walk(selected)))
+        time.sleep(0.3)  # the paint after the reload
         save_screen(frame_buffer, box_of(main_window), os.path.join(args.out, "quillmere-a11y.png"))
 
         # The e-mail settings dialog from the settings page.
