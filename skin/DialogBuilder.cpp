@@ -132,6 +132,21 @@ void NameGroupBoxes(const DialogTemplate& dialogTemplate, const QList<QWidget*>&
             }
         }
     }
+    // A control inside a group box is described by the group's name, so
+    // that the three "Show" buttons of a page tell themselves apart.
+    for (qsizetype box = 0; box < widgets.size(); ++box) {
+        auto* group = qobject_cast<QGroupBox*>(widgets[box]);
+        const QString name = group ? (group->title().isEmpty() ? group->accessibleName() : group->title()) : QString();
+        if (name.isEmpty())
+            continue;
+        const QRect frame = controls[static_cast<size_t>(box)].rect;
+        for (qsizetype other = 0; other < widgets.size(); ++other) {
+            const ControlTemplate& control = controls[static_cast<size_t>(other)];
+            if (widgets[other] && control.kind != ControlKind::Static && control.kind != ControlKind::GroupBox &&
+                frame.contains(control.rect.topLeft()) && widgets[other]->accessibleDescription().isEmpty())
+                widgets[other]->setAccessibleDescription(LabelName(name));
+        }
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "ConsoleTestSupport.h"
 #include "FakeTrayIcon.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QSignalSpy>
@@ -384,6 +385,21 @@ void CQuillmereDlgTest::menusHoldTheirItemsInOrder()
              QStringList({"Help &Contents", "Help &Index", "Help &Search", "-", "&Product Page", "C&ompany Page",
                           "-", "&Get Support", "&Tell a Friend", "-", "&About"}));
     QCOMPARE(Captions(dialog.SystemMenu()).mid(2), QStringList({"-", "&About Quillmere..."}));
+    // A screen reader reads the tray menu's items by their captions.
+    QAccessibleInterface* trayMenu = QAccessible::queryAccessibleInterface(&dialog.Menu());
+    QVERIFY(trayMenu);
+    QStringList read;
+    for (int index = 0; index < trayMenu->childCount(); ++index)
+        read << trayMenu->child(index)->text(QAccessible::Name);
+    QCOMPARE(read.mid(0, 4), QStringList({"Show", "", "Start monitoring", "Stop monitoring"}));
+    QCOMPARE(read.last(), QStringLiteral("Exit"));
+
+    // Space on the focused help button opens its menu, as a click does.
+    dialog.HelpButton().setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&dialog.HelpButton(), Qt::Key_Space);
+    QTRY_VERIFY(dialog.HelpButton().Menu().isVisible());
+    dialog.HelpButton().Menu().hide();
+    QVERIFY(!dialog.HelpButton().MenuShown());
 
     // "Show" becomes the default item once the menu has been shown.
     dialog.HideToTray();

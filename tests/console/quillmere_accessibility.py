@@ -171,7 +171,12 @@ def controls(node, skip=()):
         # reader names it by its label, as it does every field.
         name = child.name.strip()
         label = label_of(child)
-        listed.append((kind, name + (" (labelled \"%s\")" % label if label else "")))
+        # The description is the group a control lies in; a button without
+        # one describes itself by its tooltip, its name again.
+        described = child.description.strip()
+        described = "" if described == name else described
+        listed.append((kind, name + (" (labelled \"%s\")" % label if label else "") +
+                       (" [in \"%s\"]" % described if described else "")))
         if not name and not label:
             unnamed.append(kind)
     return listed, unnamed
