@@ -161,6 +161,8 @@ void CReportViewerDlg::BuildArea()
     bar->addWidget(next);
     findState_ = new QLabel(findBar_);
     bar->addWidget(findState_);
+    // Shown only while it says something: a screen reader reads no blank.
+    findState_->hide();
     layout->addWidget(findBar_);
     findBar_->hide();
     connect(next, &QToolButton::clicked, this, [this] { Find(findField_->text()); });
@@ -246,6 +248,7 @@ void CReportViewerDlg::OpenFind()
 bool CReportViewerDlg::Find(const QString& text, bool backwards)
 {
     findState_->clear();
+    findState_->hide();
     if (text.isEmpty())
         return false;
     const QTextDocument::FindFlags flags = backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
@@ -271,8 +274,10 @@ bool CReportViewerDlg::Find(const QString& text, bool backwards)
     // other way round backwards), and once round again from the start.
     const bool found = backwards ? (inJobs_ && inJobs(false)) || inPage(inJobs_) || inJobs(true) || inPage(true)
                                  : (!inJobs_ && inPage(false)) || inJobs(!inJobs_) || inPage(true) || inJobs(true);
-    if (!found)
+    if (!found) {
         findState_->setText(QStringLiteral("Not found"));
+        findState_->show();
+    }
     return found;
 }
 
