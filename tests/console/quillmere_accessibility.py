@@ -306,11 +306,10 @@ def main():
         # The printers page by accessibility actions alone.
         press(page_buttons["Printers"])
         all_printers = find(main_window, "list", "All Printers:")
-        row = wait_for("the printer in the list", lambda: next(
-            (i for i in range(all_printers.childCount) if all_printers[i].name == PRINTER), None) is not None)
-        index = next(i for i in range(all_printers.childCount) if all_printers[i].name == PRINTER)
-        # A list item's one action selects it, as a click would.
-        item = all_printers[index]
+        # The scheduler's printer, listed once the page has asked CUPS; a
+        # list item's one action selects it, as a click would.
+        item = wait_for("the printer in the list", lambda: next(
+            (all_printers[i] for i in range(all_printers.childCount) if all_printers[i].name == PRINTER), None))
         action = item.queryAction()
         action.doAction(next(i for i in range(action.nActions) if action.getName(i) == "Toggle"))
         add = find(main_window, "push button", "Add")
