@@ -14,6 +14,14 @@ CMenuButton::CMenuButton(QWidget* parent) : CSkinButton(parent)
         if (const int id = CommandOf(action))
             emit CommandChosen(id);
     });
+    // Space, or a screen reader's press, opens the menu as a click would.
+    connect(this, &QPushButton::clicked, this, [this] {
+        if (hasItems_ && !menuShown_) {
+            menuShown_ = true;
+            update();
+            menu_.popup(mapToGlobal(rect().bottomLeft()));
+        }
+    });
     connect(&menu_, &QMenu::aboutToHide, this, [this] {
         menuShown_ = false;
         update();

@@ -26,8 +26,51 @@ void CPageBar::AddPage(CConsolePage* page, CSkinButton* button)
 
 void CPageBar::OnButtonClicked(int index)
 {
-    if (enabled_)
-        ShowPage(index);
+    if (!enabled_)
+        return;
+    // Space on the focused button disables it; the focus then goes to the
+    // page it opened, not on to the next button.
+    const bool focused = buttons_[index]->hasFocus();
+    ShowPage(index);
+    if (focused)
+        FocusPage(index);
+}
+
+void CPageBar::ChoosePage(int index)
+{
+    if (!enabled_ || !pages_.contains(index) || (index == current_ && pages_[index]->isVisible()))
+        return;
+    ShowPage(index);
+    FocusPage(index);
+}
+
+void CPageBar::FocusPage(int index)
+{
+    for (QWidget* child : pages_[index]->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus)) {
+            child->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void CPageBar::ChainTabOrder(QWidget* before)
+{
+    QWidget* last = before;
+    const auto chain = [&last](QWidget* next) {
+        if (last)
+            QWidget::setTabOrder(last, next);
+        last = next;
+    };
+    for (const auto& [index, button] : buttons_)
+        chain(button);
+    // The controls of each page in their template's order; Tab skips the
+    // hidden pages.
+    for (const auto& [index, page] : pages_) {
+        for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->focusPolicy() & Qt::TabFocus)
+                chain(child);
+    }
 }
 
 void CPageBar::ShowPage(int index)

@@ -31,6 +31,14 @@ public:
     // only when they were not shown already.
     void ShowPage(int index);
 
+    // A choice from the keyboard (Ctrl+1 to Ctrl+4): as a click on the
+    // page's button, then the focus goes to the page's first control. The
+    // page shown already stays as it is, as its disabled button would.
+    void ChoosePage(int index);
+
+    // Tab visits the page buttons in page order, then the page shown.
+    void ChainTabOrder(QWidget* before);
+
     int CurrentIndex() const { return current_; }
     int PageCount() const { return static_cast<int>(pages_.size()); }
     CConsolePage* Page(int index) const;
@@ -38,6 +46,7 @@ public:
 
 private:
     void OnButtonClicked(int index);
+    void FocusPage(int index);
 
     std::map<int, CConsolePage*> pages_;
     std::map<int, CSkinButton*> buttons_;

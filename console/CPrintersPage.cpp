@@ -41,6 +41,11 @@ CPrintersPage::CPrintersPage(PageContext context, QWidget* parent)
     connect(&AllPrinters(), &QListWidget::itemSelectionChanged, this, &CPrintersPage::OnPrinterChosen);
     connect(&AllPrinters(), &QListWidget::itemDoubleClicked, this, &CPrintersPage::Add);
     connect(&monitored, &QTreeWidget::itemPressed, this, &CPrintersPage::OnRowChosen);
+    // A row chosen with the keyboard counts as a click in the list.
+    connect(&monitored, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (Monitored().hasFocus() && !Monitored().selectedItems().isEmpty())
+            OnRowChosen();
+    });
     connect(&monitored, &QTreeWidget::itemDoubleClicked, this, &CPrintersPage::Remove);
     Refresh();
 }
@@ -94,12 +99,19 @@ void CPrintersPage::ShowRows()
             new QTreeWidgetItem({QString::fromStdString(row.name), QString::fromStdString(row.cost)}));
 }
 
+const QListWidgetItem* CPrintersPage::ChosenPrinter() const
+{
+    // The selected entry, however chosen: a click, the keys, or a screen
+    // reader's selection, which leaves the current item where it was.
+    const QList<QListWidgetItem*> selected = AllPrinters().selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
 void CPrintersPage::OnPrinterChosen()
 {
-    const QListWidgetItem* chosen = AllPrinters().currentItem();
-    const bool picked = chosen && chosen->isSelected();
+    const QListWidgetItem* chosen = ChosenPrinter();
     Button(kRemove)->setEnabled(false);
-    Button(kAdd)->setEnabled(picked && !list_.Lists(chosen->text().toStdString()));
+    Button(kAdd)->setEnabled(chosen && !list_.Lists(chosen->text().toStdString()));
 }
 
 void CPrintersPage::OnRowChosen()
@@ -111,8 +123,8 @@ void CPrintersPage::OnRowChosen()
 
 void CPrintersPage::Add()
 {
-    const QListWidgetItem* chosen = AllPrinters().currentItem();
-    if (!chosen || !chosen->isSelected())
+    const QListWidgetItem* chosen = ChosenPrinter();
+    if (!chosen)
         return;
     if (list_.Add(chosen->text().toStdString()) == MonitoredList::AddResult::LimitReached)
         CMessageDlg::Show(QString::fromStdString(MonitoredList::LimitMessage(list_.Limit())), this);

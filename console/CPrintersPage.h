@@ -5,6 +5,7 @@
 #include "PageContext.h"
 
 class QListWidget;
+class QListWidgetItem;
 class QTreeWidget;
 
 namespace ostrel {
@@ -36,6 +37,7 @@ protected:
     void OnRefresh() override;
 
 private:
+    const QListWidgetItem* ChosenPrinter() const;
     void OnPrinterChosen();
     void OnRowChosen();
     void ShowRows();

@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 
 namespace ostrel {
 
@@ -96,6 +97,15 @@ CQuillmereDlg::CQuillmereDlg(ConsoleEnvironment environment, QWidget* parent)
     helpButton_->SetMenuItems(HelpMenuItems());
     connect(helpButton_, &CMenuButton::CommandChosen, this, &CQuillmereDlg::OnCommand);
     NoAutoDefault(*this);
+
+    // The keyboard reads the window as its template does: the help and
+    // close buttons, the page buttons, then the page shown.
+    QWidget::setTabOrder(helpButton_, close);
+    pageBar_->ChainTabOrder(close);
+    for (int index = 0; index < pageBar_->PageCount(); ++index) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + index)), this);
+        connect(shortcut, &QShortcut::activated, this, [this, index] { pageBar_->ChoosePage(index); });
+    }
 }
 
 CQuillmereDlg::~CQuillmereDlg() = default;
@@ -134,6 +144,8 @@ void CQuillmereDlg::CreatePages()
             page->SetColourRule(ColourRule::Pages());
             break;
         }
+        // A screen reader names the page as its button does.
+        page->setAccessibleName(button->accessibleName());
         const bool status = page == statusPage_;
         page->setGeometry(QRect(kPageOrigin, entry.pageSize));
         page->setVisible(status);

@@ -105,6 +105,18 @@ CReportViewerDlg::CReportViewerDlg(ReportView view, QWidget* parent)
     connect(print, &QShortcut::activated, this, &CReportViewerDlg::Print);
 
     ShowReport();
+
+    // Tab reads the viewer top down: the page, the tables, the find bar,
+    // then Find Keyword and OK.
+    QList<QWidget*> order{page_, subtotals_};
+    for (int tab = 0; tab < subtotals_->count(); ++tab)
+        order << subtotals_->widget(tab);
+    order << findField_;
+    for (auto* arrow : findBar_->findChildren<QToolButton*>())
+        order << arrow;
+    order << find << close;
+    for (qsizetype index = 1; index < order.size(); ++index)
+        QWidget::setTabOrder(order[index - 1], order[index]);
 }
 
 CReportViewerDlg::~CReportViewerDlg() = default;
@@ -120,6 +132,7 @@ void CReportViewerDlg::BuildArea()
     // first, then the subtotals.
     page_ = new QTextBrowser(area);
     page_->setOpenLinks(false);
+    page_->setAccessibleName(QStringLiteral("Report"));
     layout->addWidget(page_, 1);
     subtotals_ = new QTabWidget(area);
     layout->addWidget(subtotals_, 3);
@@ -130,19 +143,26 @@ void CReportViewerDlg::BuildArea()
     findBar_ = new QWidget(area);
     auto* bar = new QHBoxLayout(findBar_);
     bar->setContentsMargins(0, 0, 0, 0);
-    bar->addWidget(new QLabel(QStringLiteral("Find:"), findBar_));
+    auto* findLabel = new QLabel(QStringLiteral("Find:"), findBar_);
+    bar->addWidget(findLabel);
     findField_ = new QLineEdit(findBar_);
+    findLabel->setBuddy(findField_);
+    findField_->setAccessibleName(QStringLiteral("Find:"));
     bar->addWidget(findField_, 1);
     auto* previous = new QToolButton(findBar_);
     previous->setArrowType(Qt::UpArrow);
     previous->setToolTip(QStringLiteral("Previous (Shift+Enter)"));
+    previous->setAccessibleName(QStringLiteral("Previous"));
     auto* next = new QToolButton(findBar_);
     next->setArrowType(Qt::DownArrow);
     next->setToolTip(QStringLiteral("Next (Enter)"));
+    next->setAccessibleName(QStringLiteral("Next"));
     bar->addWidget(previous);
     bar->addWidget(next);
     findState_ = new QLabel(findBar_);
     bar->addWidget(findState_);
+    // Shown only while it says something: a screen reader reads no blank.
+    findState_->hide();
     layout->addWidget(findBar_);
     findBar_->hide();
     connect(next, &QToolButton::clicked, this, [this] { Find(findField_->text()); });
@@ -187,6 +207,7 @@ void CReportViewerDlg::ShowReport()
     const int widths[ReportEventsModel::ColumnCount] = {90, 55, 220, 100, 130, 60, 70};
     for (int column = 0; column < ReportEventsModel::ColumnCount; ++column)
         jobs_->setColumnWidth(column, widths[column]);
+    jobs_->setAccessibleName(QStringLiteral("Jobs"));
     subtotals_->insertTab(0, jobs_, QStringLiteral("Jobs"));
     subtotals_->setCurrentIndex(0);
 
@@ -209,6 +230,7 @@ void CReportViewerDlg::AddSubtotals(const QString& title, const QString& nameHea
     table->setColumnWidth(ReportSubtotalsModel::Name, 160);
     table->setColumnWidth(ReportSubtotalsModel::Jobs, 70);
     table->setColumnWidth(ReportSubtotalsModel::Pages, 200);
+    table->setAccessibleName(title);
     subtotals_->addTab(table, title);
 }
 
@@ -226,6 +248,7 @@ void CReportViewerDlg::OpenFind()
 bool CReportViewerDlg::Find(const QString& text, bool backwards)
 {
     findState_->clear();
+    findState_->hide();
     if (text.isEmpty())
         return false;
     const QTextDocument::FindFlags flags = backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
@@ -251,8 +274,10 @@ bool CReportViewerDlg::Find(const QString& text, bool backwards)
     // other way round backwards), and once round again from the start.
     const bool found = backwards ? (inJobs_ && inJobs(false)) || inPage(inJobs_) || inJobs(true) || inPage(true)
                                  : (!inJobs_ && inPage(false)) || inJobs(!inJobs_) || inPage(true) || inJobs(true);
-    if (!found)
+    if (!found) {
         findState_->setText(QStringLiteral("Not found"));
+        findState_->show();
+    }
     return found;
 }
 

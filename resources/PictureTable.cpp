@@ -142,6 +142,12 @@ QString BitmapResourcePath(int number)
     return QStringLiteral(":/skin/bitmap/%1.png").arg(number);
 }
 
+QString BitmapResourcePath2x(int number)
+{
+    // The "@2x" suffix tells Qt's image reader the pixel ratio.
+    return QStringLiteral(":/skin/bitmap/%1@2x.png").arg(number);
+}
+
 QString CursorResourcePath(int number)
 {
     return QStringLiteral(":/skin/cursor/%1.png").arg(number);

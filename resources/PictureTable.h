@@ -36,6 +36,10 @@ struct PictureRow {
     PictureRole role = PictureRole::ButtonNormal;
     QString variant;          // empty for "-"
     QStringList captionLines; // empty for "-"
+
+    // The caption as one line of text, as a button's name and tooltip
+    // read it; empty when there is none.
+    QString Caption() const { return captionLines.join(QLatin1Char(' ')); }
 };
 
 // The table of the skin's pictures (resources/SkinPictures.txt): every
@@ -75,6 +79,8 @@ std::vector<int> IconSizesUpTo(int largest);
 
 // Where the pictures live among the Qt resources, by number.
 QString BitmapResourcePath(int number);
+// The same bitmap drawn at twice its size, for a pixel ratio of 2.
+QString BitmapResourcePath2x(int number);
 QString CursorResourcePath(int number);
 QString IconResourcePath(int number, int size);
 // The folder holding every size of an icon.

@@ -1,9 +1,12 @@
 #include "CSkinButton.h"
 
+#include "SkinLook.h"
 #include "SkinResources.h"
 
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace ostrel {
 
@@ -25,8 +28,50 @@ void CSkinButton::SetBitmaps(int normal, int pressed, int hover, int disabled)
     pressed_ = load(pressed);
     hoverPicture_ = load(hover);
     disabled_ = load(disabled != 0 ? disabled : normal);
+    // The caption is in the pictures only: screen readers and the tooltip
+    // read it from the table the pictures were drawn from.
+    const QString caption = SkinResources::Caption(normal);
+    if (!caption.isEmpty()) {
+        setAccessibleName(caption);
+        setToolTip(caption);
+    }
+    MeasureArt();
     updateGeometry();
     update();
+}
+
+void CSkinButton::MeasureArt()
+{
+    // The focus mark follows what the pictures paint, not the transparent
+    // rows below a button drawn shorter than its control.
+    art_ = QRect();
+    for (const QPixmap* picture : {&normal_, &pressed_}) {
+        const QImage image = picture->toImage().convertToFormat(QImage::Format_ARGB32);
+        const qreal ratio = image.devicePixelRatio();
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(line[x]) >= 128)
+                    art_ |= QRect(static_cast<int>(x / ratio), static_cast<int>(y / ratio), 1, 1);
+            }
+        }
+    }
+    // A face is dark when the normal picture over a light window is: a
+    // filled button is, a page button's glyph and caption on clear are not.
+    const QImage normal = normal_.toImage().convertToFormat(QImage::Format_ARGB32);
+    const qreal ratio = normal.devicePixelRatio();
+    qint64 lightness = 0;
+    qint64 pixels = 0;
+    for (int y = 0; y < normal.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(normal.constScanLine(y));
+        for (int x = 0; x < normal.width(); ++x) {
+            if (!art_.contains(static_cast<int>(x / ratio), static_cast<int>(y / ratio)))
+                continue;
+            lightness += qAlpha(line[x]) >= 128 ? qGray(line[x]) : 255;
+            ++pixels;
+        }
+    }
+    darkFace_ = pixels > 0 && lightness / pixels < 160;
 }
 
 CSkinButton::Picture CSkinButton::CurrentPicture() const
@@ -71,9 +116,10 @@ void CSkinButton::paintEvent(QPaintEvent*)
     if (picture == Picture::Face)
         painter.fillRect(item, palette().color(QPalette::Button));
     else {
-        const QPixmap& bitmap = PictureFor(picture);
-        painter.drawPixmap(QPoint(0, 0), bitmap, item & bitmap.rect());
+        SkinResources::DrawAtTopLeft(painter, PictureFor(picture), item.size());
     }
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        PaintFocusMark(painter);
 
     const QString caption = text();
     if (caption.isEmpty())
@@ -92,6 +138,25 @@ void CSkinButton::paintEvent(QPaintEvent*)
         painter.setPen(textColour_);
     }
     painter.drawText(textRect, flags, caption);
+}
+
+void CSkinButton::PaintFocusMark(QPainter& painter) const
+{
+    // A ring just inside the button's edge, in the skin's accent on a light
+    // face and in white on a coloured one, so it shows on either.
+    const SkinLook look;
+    const QRectF ring = QRectF(art_.isEmpty() ? rect() : art_ & rect()).adjusted(2.5, 2.5, -2.5, -2.5);
+    if (ring.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    QColor colour = darkFace_ ? QColor(Qt::white) : look.accent;
+    colour.setAlpha(darkFace_ ? 230 : 255);
+    painter.setPen(QPen(colour, 1.5));
+    const qreal radius = std::min<qreal>(look.buttonRadius - 1, ring.height() / 2);
+    painter.drawRoundedRect(ring, radius, radius);
+    painter.restore();
 }
 
 void CSkinButton::mouseMoveEvent(QMouseEvent* event)

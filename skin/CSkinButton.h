@@ -16,7 +16,10 @@ namespace ostrel {
 // pressed button releases it and a release outside sends no click; a
 // press clears hover until the mouse moves again. The hand cursor 141
 // shows over the button. Any text the button has is drawn over the
-// picture, engraved while disabled. GUI thread only; owns its pictures.
+// picture, engraved while disabled. The caption the picture table gives the
+// normal picture is the button's accessible name and tooltip. With the
+// keyboard focus (after keyboard use) a ring marks the button; Space
+// presses it. GUI thread only; owns its pictures.
 class CSkinButton : public QPushButton {
     Q_OBJECT
 
@@ -55,6 +58,8 @@ protected:
 
 private:
     const QPixmap& PictureFor(Picture picture) const;
+    void MeasureArt();
+    void PaintFocusMark(QPainter& painter) const;
 
     std::optional<QCursor> cursor_;
     bool hover_ = false;
@@ -64,6 +69,8 @@ private:
     QPixmap disabled_;
     QPixmap hoverPicture_;
     QColor textColour_;
+    QRect art_;             // where the pictures are opaque
+    bool darkFace_ = false; // a coloured face, on which the focus ring is white
 };
 
 } // namespace ostrel

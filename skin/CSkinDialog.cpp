@@ -22,8 +22,11 @@ CSkinDialog::CSkinDialog(const DialogTemplate& dialogTemplate, QWidget* parent) 
 bool CSkinDialog::SetBackgroundBitmap(int number)
 {
     background_ = SkinResources::Bitmap(number);
-    bitmapWidth_ = background_.width();
-    bitmapHeight_ = background_.height();
+    // In device-independent pixels: a picture drawn for a pixel ratio of 2
+    // has the size of the one drawn for 1.
+    const QSize size = background_.deviceIndependentSize().toSize();
+    bitmapWidth_ = size.width();
+    bitmapHeight_ = size.height();
     // A bitmap that is there but unreadable is a failure; one that is not
     // there leaves the desktop's face.
     const bool result = !background_.isNull() || !SkinResources::HasBitmap(number);
@@ -71,7 +74,19 @@ void CSkinDialog::UpdateShape()
     if (background_.isNull())
         clearMask();
     else
-        setMask(ColourKey::VisibleRegion(background_.toImage(), size()));
+        setMask(ColourKey::VisibleRegion(ShapePicture(), size()));
+}
+
+QImage CSkinDialog::ShapePicture() const
+{
+    // The mask is in device-independent pixels. Every other pixel of a
+    // sharper picture keeps the key exact, as no blend would.
+    const QImage picture = background_.toImage();
+    if (background_.devicePixelRatio() == 1.0)
+        return picture;
+    QImage shape = picture.scaled(QSize(bitmapWidth_, bitmapHeight_), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    shape.setDevicePixelRatio(1.0);
+    return shape;
 }
 
 QWidget* CSkinDialog::Control(int id) const
@@ -109,7 +124,7 @@ void CSkinDialog::paintEvent(QPaintEvent*)
     if (background_.isNull())
         return;
     QPainter painter(this);
-    painter.drawPixmap(QPoint(0, 0), background_, rect() & background_.rect());
+    SkinResources::DrawAtTopLeft(painter, background_, size());
 }
 
 void CSkinDialog::resizeEvent(QResizeEvent* event)

@@ -4,6 +4,7 @@
 #include "DialogTemplate.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QPixmap>
 
 namespace ostrel {
@@ -62,6 +63,7 @@ protected:
 private:
     void ApplyRule(QWidget& widget) const;
     void UpdateShape();
+    QImage ShapePicture() const;
 
     QPixmap background_;
     int bitmapWidth_ = 0;

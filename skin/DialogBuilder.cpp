@@ -88,6 +88,67 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent)
     return nullptr;
 }
 
+// Controls that a screen reader names by the static text before them.
+bool TakesLabel(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::CheckBox:
+    case ControlKind::Edit:
+    case ControlKind::ListBox:
+    case ControlKind::ComboBox:
+    case ControlKind::ListView:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString LabelName(const QString& text)
+{
+    QString name = text;
+    return name.remove(QLatin1Char('&'));
+}
+
+// An untitled group box is named by the static text that lies across its
+// top edge, as "Status" and "Email Reports" do.
+void NameGroupBoxes(const DialogTemplate& dialogTemplate, const QList<QWidget*>& widgets)
+{
+    const auto& controls = dialogTemplate.controls;
+    for (qsizetype box = 0; box < widgets.size(); ++box) {
+        const ControlTemplate& boxTemplate = controls[static_cast<size_t>(box)];
+        auto* group = qobject_cast<QGroupBox*>(widgets[box]);
+        if (!group || !group->title().isEmpty())
+            continue;
+        const QRect frame = boxTemplate.rect;
+        for (qsizetype other = 0; other < widgets.size(); ++other) {
+            const ControlTemplate& label = controls[static_cast<size_t>(other)];
+            if (label.kind != ControlKind::Static || label.text.isEmpty())
+                continue;
+            const int top = label.rect.top();
+            if (top <= frame.top() && top > frame.top() - 8 && label.rect.left() >= frame.left() &&
+                label.rect.left() < frame.right()) {
+                group->setAccessibleName(LabelName(label.text));
+                break;
+            }
+        }
+    }
+    // A control inside a group box is described by the group's name, so
+    // that the three "Show" buttons of a page tell themselves apart.
+    for (qsizetype box = 0; box < widgets.size(); ++box) {
+        auto* group = qobject_cast<QGroupBox*>(widgets[box]);
+        const QString name = group ? (group->title().isEmpty() ? group->accessibleName() : group->title()) : QString();
+        if (name.isEmpty())
+            continue;
+        const QRect frame = controls[static_cast<size_t>(box)].rect;
+        for (qsizetype other = 0; other < widgets.size(); ++other) {
+            const ControlTemplate& control = controls[static_cast<size_t>(other)];
+            if (widgets[other] && control.kind != ControlKind::Static && control.kind != ControlKind::GroupBox &&
+                frame.contains(control.rect.topLeft()) && widgets[other]->accessibleDescription().isEmpty())
+                widgets[other]->setAccessibleDescription(LabelName(name));
+        }
+    }
+}
+
 } // namespace
 
 void DialogBuilder::Build(QWidget& dialog, const DialogTemplate& dialogTemplate)
@@ -110,11 +171,26 @@ void DialogBuilder::Build(QWidget& dialog, const DialogTemplate& dialogTemplate)
         dialog.setFixedSize(size);
 
     QList<QWidget*> groupBoxes;
+    QList<QWidget*> built;
+    QLabel* label = nullptr; // the static text before the next field
     for (const ControlTemplate& control : dialogTemplate.controls) {
         QWidget* widget = MakeControl(control, dialog);
+        built.append(widget);
         if (!widget)
             continue;
         SetId(*widget, control.id);
+        // A field is named by the label that stands before it in the
+        // template, as a screen reader reads the window.
+        if (control.kind == ControlKind::Static && !control.text.isEmpty()) {
+            label = static_cast<QLabel*>(widget);
+        } else if (TakesLabel(control.kind) && label) {
+            label->setBuddy(widget);
+            widget->setAccessibleName(LabelName(label->text()));
+            // The edit field of a combo box is a control of its own.
+            if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
+                combo->lineEdit()->setAccessibleName(widget->accessibleName());
+            label = nullptr;
+        }
 
         const QRect pixels = units.ToPixels(control.rect);
         if (control.kind == ControlKind::Static && control.rect.size().isEmpty()) {
@@ -144,6 +220,7 @@ void DialogBuilder::Build(QWidget& dialog, const DialogTemplate& dialogTemplate)
     }
     for (QWidget* box : groupBoxes)
         box->lower();
+    NameGroupBoxes(dialogTemplate, built);
 }
 
 QWidget* DialogBuilder::Find(const QWidget& dialog, int id)

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 
 #include <mutex>
 
@@ -24,14 +26,42 @@ void EnsurePictures()
     std::call_once(once, InitialiseSkinPictures);
 }
 
+const PictureTable& EmbeddedTable()
+{
+    static const PictureTable table = PictureTable::Parse(SkinResources::PictureTableText()).table.value_or(PictureTable());
+    return table;
+}
+
 } // namespace
 
 QPixmap SkinResources::Bitmap(int number)
 {
+    return Bitmap(number, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
+QPixmap SkinResources::Bitmap(int number, qreal ratio)
+{
     EnsurePictures();
     QPixmap bitmap;
+    if (ratio > 1.0 && bitmap.load(BitmapResourcePath2x(number), "PNG")) {
+        bitmap.setDevicePixelRatio(2.0);
+        return bitmap;
+    }
     bitmap.load(BitmapResourcePath(number), "PNG");
     return bitmap;
+}
+
+QString SkinResources::Caption(int number)
+{
+    const PictureRow* row = EmbeddedTable().Find(number);
+    return row ? row->Caption() : QString();
+}
+
+void SkinResources::DrawAtTopLeft(QPainter& painter, const QPixmap& picture, QSize area)
+{
+    const qreal ratio = picture.devicePixelRatio();
+    const QRectF source = QRectF(QPointF(0, 0), QSizeF(area) * ratio) & QRectF(picture.rect());
+    painter.drawPixmap(QPointF(0, 0), picture, source);
 }
 
 bool SkinResources::HasBitmap(int number)

@@ -174,7 +174,7 @@ QImage PicturePainter::Button(const PictureRow& row, bool pressed) const
                        : Tone{base.lighter(112), base, deep, Qt::white, true};
     }
 
-    QImage image = Blank(row.size);
+    QImage image = Canvas(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -215,7 +215,7 @@ QImage PicturePainter::Button(const PictureRow& row, bool pressed) const
 
 QImage PicturePainter::PageButton(const PictureRow& row) const
 {
-    QImage image = Blank(row.size);
+    QImage image = Canvas(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -257,7 +257,7 @@ QImage PicturePainter::PageButton(const PictureRow& row) const
 
 QImage PicturePainter::TitleButton(const PictureRow& row) const
 {
-    QImage image = Blank(row.size);
+    QImage image = Canvas(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -311,7 +311,7 @@ QImage PicturePainter::MainWindow(const PictureRow& row) const
 {
     const qreal width = row.size.width();
     const qreal height = row.size.height();
-    QImage image = Blank(row.size);
+    QImage image = Canvas(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -345,7 +345,7 @@ QImage PicturePainter::PageBar(const PictureRow& row) const
 {
     const qreal width = row.size.width();
     const qreal height = row.size.height();
-    QImage image(row.size, QImage::Format_ARGB32_Premultiplied);
+    QImage image = Canvas(row.size);
     // Corners show the main window's face, on which the bar lies.
     image.fill(look_.card);
     QPainter painter(&image);
@@ -368,7 +368,7 @@ QImage PicturePainter::MessageBox(const PictureRow& row) const
     // Drawn for the window's size; the rest of the picture is plain panel.
     const qreal width = std::min(row.size.width(), look_.messageBoxWindow.width());
     const qreal height = std::min(row.size.height(), look_.messageBoxWindow.height());
-    QImage image(row.size, QImage::Format_ARGB32_Premultiplied);
+    QImage image = Canvas(row.size);
     image.fill(look_.panel);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -402,7 +402,7 @@ QImage PicturePainter::MessageBox(const PictureRow& row) const
 
 QImage PicturePainter::Dialog(const PictureRow& row) const
 {
-    QImage image = Blank(row.size);
+    QImage image = Canvas(row.size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     BeginShapedWindow(painter, row.size);
@@ -491,10 +491,18 @@ QImage PicturePainter::Cursor(const PictureRow& row) const
     return image;
 }
 
+QImage PicturePainter::Canvas(QSize size) const
+{
+    QImage image = Blank(size * scale_);
+    image.setDevicePixelRatio(scale_);
+    return image;
+}
+
 QImage PicturePainter::KeyOut(const QImage& drawn) const
 {
     QImage straight = drawn.convertToFormat(QImage::Format_ARGB32);
     QImage result(drawn.size(), QImage::Format_RGB32);
+    result.setDevicePixelRatio(drawn.devicePixelRatio());
     const QRgb key = look_.colourKey.rgb();
     for (int y = 0; y < straight.height(); ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(straight.constScanLine(y));

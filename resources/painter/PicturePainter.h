@@ -16,10 +16,13 @@ struct PaintedPicture {
 };
 
 // Draws the pictures of the skin from their table rows in the given look.
-// Deterministic: the same row, look and fonts give the same pixels.
+// Deterministic: the same row, look and fonts give the same pixels. A
+// painter of scale 2 draws each bitmap at twice its size in pixels, for
+// screens of that pixel ratio; the picture keeps the table's size in
+// device-independent pixels. Icons and cursors are drawn at scale 1.
 class PicturePainter {
 public:
-    explicit PicturePainter(SkinLook look) : look_(std::move(look)) {}
+    explicit PicturePainter(SkinLook look, int scale = 1) : look_(std::move(look)), scale_(scale) {}
 
     PaintedPicture Paint(const PictureRow& row) const;
 
@@ -48,7 +51,12 @@ private:
     // other one fully opaque, so the window's outline has no tinted fringe.
     QImage KeyOut(const QImage& drawn) const;
 
+    // A transparent picture of `size` device-independent pixels at the
+    // painter's scale.
+    QImage Canvas(QSize size) const;
+
     SkinLook look_;
+    int scale_ = 1;
 };
 
 } // namespace ostrel

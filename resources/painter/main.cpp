@@ -46,6 +46,7 @@ int main(int argc, char** argv)
     }
 
     const ostrel::PicturePainter painter{ostrel::SkinLook{}};
+    const ostrel::PicturePainter painter2x{ostrel::SkinLook{}, 2};
     QStringList entries;
     const auto save = [&](const QImage& image, const QString& resourcePath) {
         // Resource paths start with ":/skin/"; the files mirror them.
@@ -61,7 +62,8 @@ int main(int argc, char** argv)
         bool saved = !picture.images.empty();
         switch (ostrel::KindOf(row.role)) {
         case ostrel::PictureKind::Bitmap:
-            saved = saved && save(picture.images.front(), ostrel::BitmapResourcePath(row.number));
+            saved = saved && save(picture.images.front(), ostrel::BitmapResourcePath(row.number)) &&
+                    save(painter2x.Paint(row).images.front(), ostrel::BitmapResourcePath2x(row.number));
             break;
         case ostrel::PictureKind::Cursor:
             saved = saved && save(picture.images.front(), ostrel::CursorResourcePath(row.number));

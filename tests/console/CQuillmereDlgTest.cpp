@@ -9,6 +9,7 @@
 #include "ConsoleTestSupport.h"
 #include "FakeTrayIcon.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QSignalSpy>
@@ -68,6 +69,7 @@ private slots:
     void startsOnTheStatusPageWithIconFromAppRuns();
     void pageSwitchingRefreshesThePageShown_data();
     void pageSwitchingRefreshesThePageShown();
+    void keyboardFollowsTheReadingOrderAndChoosesPages();
     void keysAndClosingHideIntoTheTray_data();
     void keysAndClosingHideIntoTheTray();
     void windowAndIconTakeTurns();
@@ -164,6 +166,49 @@ void CQuillmereDlgTest::pageSwitchingRefreshesThePageShown()
     // Chosen again in code: reports and settings keep their state.
     bar.ShowPage(current);
     QCOMPARE(spies[current]->count(), refreshes[current] + (current < 2 ? 1 : 0));
+}
+
+void CQuillmereDlgTest::keyboardFollowsTheReadingOrderAndChoosesPages()
+{
+    ConsoleSandbox::SetAppRuns(1);
+    FakeTrayIcon tray;
+    CQuillmereDlg dialog({tray, {}});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    const auto focused = [] { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); };
+    const auto tabs = [&](int count) {
+        QStringList seen;
+        for (int step = 0; step < count; ++step) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &dialog, Qt::Key_Tab);
+            seen << focused();
+        }
+        return seen;
+    };
+
+    // Help, close, the page buttons but the shown page's, then the status
+    // page (Start is off while monitoring), and round again.
+    dialog.HelpButton().setFocus(Qt::TabFocusReason);
+    QCOMPARE(tabs(8), QStringList({"control1046", "control1111", "control1112", "control1113", "control1048",
+                                   "control1053", "control1054", "control1058"}));
+
+    // Ctrl+2 chooses the printers page and puts the focus on its first control.
+    QTest::keyClick(&dialog, Qt::Key_2, Qt::ControlModifier);
+    QCOMPARE(dialog.PageBar().CurrentIndex(), 1);
+    QCOMPARE(focused(), QStringLiteral("control1009"));
+    QCOMPARE(tabs(3), QStringList({"control1013", "control1014", "control1021"}));
+
+    // Space on a focused page button opens its page, focus on the page.
+    dialog.PageBar().PageButton(2)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(dialog.PageBar().CurrentIndex(), 2);
+    QCOMPARE(focused(), QStringLiteral("control1001"));
+    // Ctrl+3 on the page shown changes nothing, as its disabled button would.
+    QTest::keyClick(&dialog, Qt::Key_3, Qt::ControlModifier);
+    QCOMPARE(focused(), QStringLiteral("control1001"));
+    QTest::keyClick(&dialog, Qt::Key_4, Qt::ControlModifier);
+    QCOMPARE(dialog.PageBar().CurrentIndex(), 3);
+    QCOMPARE(focused(), QStringLiteral("control1023"));
+    QVERIFY(!dialog.isHidden());
 }
 
 void CQuillmereDlgTest::keysAndClosingHideIntoTheTray_data()
@@ -340,6 +385,21 @@ void CQuillmereDlgTest::menusHoldTheirItemsInOrder()
              QStringList({"Help &Contents", "Help &Index", "Help &Search", "-", "&Product Page", "C&ompany Page",
                           "-", "&Get Support", "&Tell a Friend", "-", "&About"}));
     QCOMPARE(Captions(dialog.SystemMenu()).mid(2), QStringList({"-", "&About Quillmere..."}));
+    // A screen reader reads the tray menu's items by their captions.
+    QAccessibleInterface* trayMenu = QAccessible::queryAccessibleInterface(&dialog.Menu());
+    QVERIFY(trayMenu);
+    QStringList read;
+    for (int index = 0; index < trayMenu->childCount(); ++index)
+        read << trayMenu->child(index)->text(QAccessible::Name);
+    QCOMPARE(read.mid(0, 4), QStringList({"Show", "", "Start monitoring", "Stop monitoring"}));
+    QCOMPARE(read.last(), QStringLiteral("Exit"));
+
+    // Space on the focused help button opens its menu, as a click does.
+    dialog.HelpButton().setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&dialog.HelpButton(), Qt::Key_Space);
+    QTRY_VERIFY(dialog.HelpButton().Menu().isVisible());
+    dialog.HelpButton().Menu().hide();
+    QVERIFY(!dialog.HelpButton().MenuShown());
 
     // "Show" becomes the default item once the menu has been shown.
     dialog.HideToTray();

@@ -187,11 +187,18 @@ void CSkinButtonTest::pictureAfterEvents()
 void CSkinButtonTest::setBitmapsReplacesThePictures()
 {
     button_->SetBitmaps(143, 142, 144, 142);
+    QCOMPARE(button_->accessibleName(), QStringLiteral("Status"));
     button_->SetBitmaps(185, 186);
+    // The caption of the normal picture, as the picture table gives it.
+    QCOMPARE(button_->accessibleName(), QStringLiteral("Show"));
+    QCOMPARE(button_->toolTip(), QStringLiteral("Show"));
     Run(QStringLiteral("move"));
     QCOMPARE(BitmapShown(*button_, {143, 144, 185}), 185);
     button_->setEnabled(false);
     QCOMPARE(BitmapShown(*button_, {142, 185}), 185);
+
+    button_->SetBitmaps(183, 184);
+    QCOMPARE(button_->accessibleName(), QStringLiteral("Default Printer Monitoring"));
 
     // 0 for the normal picture leaves the button without one.
     button_->setEnabled(true);

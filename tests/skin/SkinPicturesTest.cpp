@@ -148,9 +148,14 @@ void SkinPicturesTest::everyPictureIsEmbeddedAtItsSize()
     for (const PictureRow& row : table.Pictures()) {
         const QByteArray which = QByteArray::number(row.number);
         switch (KindOf(row.role)) {
-        case PictureKind::Bitmap:
+        case PictureKind::Bitmap: {
             QVERIFY2(SkinResources::Bitmap(row.number).size() == row.size, which);
+            // For a pixel ratio of 2: twice the pixels, the same size on screen.
+            const QPixmap sharp = SkinResources::Bitmap(row.number, 2.0);
+            QVERIFY2(sharp.size() == row.size * 2 && sharp.devicePixelRatio() == 2.0, which);
+            QVERIFY2(sharp.deviceIndependentSize().toSize() == row.size, which);
             break;
+        }
         case PictureKind::Cursor: {
             const auto cursor = SkinResources::Cursor(row.number);
             QVERIFY2(cursor && cursor->pixmap().size() == row.size, which);
@@ -301,8 +306,13 @@ void SkinPicturesTest::embeddedPicturesAreWhatThePainterDraws()
     // The pictures in the program come from the table and the painter, and
     // from nothing else.
     const PicturePainter painter{SkinLook{}};
+    const PicturePainter painter2x{SkinLook{}, 2};
     const PictureTable table = EmbeddedTable();
     for (const PictureRow& row : table.Pictures()) {
+        if (KindOf(row.role) == PictureKind::Bitmap) {
+            const QImage fresh = painter2x.Paint(row).images.front().convertToFormat(QImage::Format_ARGB32);
+            QVERIFY2(fresh == Opaque(SkinResources::Bitmap(row.number, 2.0)), qPrintable(QString::number(row.number)));
+        }
         const PaintedPicture painted = painter.Paint(row);
         QVERIFY(!painted.images.empty());
         const QImage fresh = painted.images.front().convertToFormat(QImage::Format_ARGB32);
