@@ -136,9 +136,12 @@ bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std
 
 FileLock::FileLock(const std::filesystem::path& lockFile)
 {
-    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
-    if (fd_ < 0)
-        fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    // Lock files sit in folders the administrators' group may write, and
+    // root takes some of them: a link planted in the lock's place is never
+    // followed, so that no file is created or opened elsewhere.
+    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0664);
+    if (fd_ < 0 && errno != ELOOP)
+        fd_ = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         return;
     while (::flock(fd_, LOCK_EX) != 0) {

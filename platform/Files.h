@@ -53,8 +53,9 @@ bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std
 
 // An exclusive advisory lock (flock) on a lock file, held for the lifetime of
 // the object. The lock file is created when missing. When it cannot be
-// opened (no rights), the object holds no lock and Held() is false; callers
-// carry on, since their own write will then fail the same way.
+// opened (no rights, or a symbolic link in its place, which is never
+// followed), the object holds no lock and Held() is false; callers carry on,
+// since their own write will then fail the same way.
 class FileLock {
 public:
     explicit FileLock(const std::filesystem::path& lockFile);
