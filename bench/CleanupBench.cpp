@@ -82,8 +82,9 @@ KeptTree& Kept()
 
 void BM_CleanPassKeeping100k(benchmark::State& state)
 {
+    const fs::path app = Kept().folder;
     for (auto _ : state) {
-        const ostrel::CleanupTally tally = ostrel::CleanOldLogs(Kept().folder, Today());
+        const ostrel::CleanupTally tally = ostrel::CleanOldLogs(app, Today());
         if (tally.periodFiles != kFolders * kFilesPerFolder || tally.deleted != 0)
             state.SkipWithError("the tree is not what the benchmark wrote");
     }
