@@ -41,10 +41,6 @@ struct SpawnSetup {
     posix_spawn_file_actions_t actions;
 };
 
-}  // namespace
-
-namespace {
-
 // A folder on the way to a program root starts: root's, and no one else may
 // change what it holds (or, sticky like /tmp, no one may change root's
 // entries in it).
@@ -95,7 +91,8 @@ std::optional<CheckedProgram> OpenForRoot(const std::filesystem::path& program)
     if (!current.Valid() || !TrustedFolder(current.Get()))
         return std::nullopt;
     for (const std::filesystem::path& part : resolved.parent_path().relative_path()) {
-        current = FileDescriptor(::openat(current.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        constexpr int kFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        current = FileDescriptor(::openat(current.Get(), part.c_str(), kFolder));
         if (!current.Valid() || !TrustedFolder(current.Get()))
             return std::nullopt;
     }

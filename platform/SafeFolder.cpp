@@ -298,8 +298,8 @@ SafeStatus SafeFolder::Replace(std::string_view relative, std::string_view bytes
     const int folder = parent.folder.Get();
 
     struct stat existing {};
-    if (how == ReplaceMode::KeepExisting && ::fstatat(folder, parent.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(existing.st_mode))
+    if (how == ReplaceMode::KeepExisting &&
+        ::fstatat(folder, parent.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(existing.st_mode))
         mode = existing.st_mode & 07777;
 
     // Named after the file, cut short so that the longest file name still
