@@ -82,9 +82,9 @@ KeptTree& Kept()
 
 void BM_CleanPassKeeping100k(benchmark::State& state)
 {
-    const fs::path logs = Kept().folder / "Logs";
+    const fs::path app = Kept().folder;
     for (auto _ : state) {
-        const ostrel::CleanupTally tally = ostrel::CleanOldLogs(logs, Today());
+        const ostrel::CleanupTally tally = ostrel::CleanOldLogs(app, Today());
         if (tally.periodFiles != kFolders * kFilesPerFolder || tally.deleted != 0)
             state.SkipWithError("the tree is not what the benchmark wrote");
     }
@@ -114,7 +114,7 @@ void BM_CleanPassDeleting100k(benchmark::State& state)
         WriteTree(folder / "Logs", false);
         ::sync();  // the writing of the tree is not the pass's cost
         state.ResumeTiming();
-        const ostrel::CleanupTally tally = ostrel::CleanOldLogs(folder / "Logs", Today());
+        const ostrel::CleanupTally tally = ostrel::CleanOldLogs(folder, Today());
         if (tally.deleted != kFolders * kFilesPerFolder)
             state.SkipWithError("not every file was deleted");
     }

@@ -15,7 +15,7 @@ void ShowReport(QWidget* parent, const std::string& appFolder, const ReportReque
         CMessageDlg::Show(QString::fromStdString(document.Error()), parent);
         return;
     }
-    if (!ReplaceFile(DisplayReportPath(appFolder), *document)) {
+    if (!ReplaceFile(DisplayReportPath(appFolder), *document, kDisplayReportMode)) {
         CMessageDlg::Show(QString::fromStdString(std::string(report_message::kCopyFailed)), parent);
         return;
     }

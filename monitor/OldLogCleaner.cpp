@@ -1,16 +1,12 @@
 #include "OldLogCleaner.h"
 
-#include "ApplicationFolder.h"
 #include "PeriodKeys.h"
 
 #include <optional>
-#include <system_error>
 #include <vector>
 
 namespace ostrel {
 namespace {
-
-namespace fs = std::filesystem;
 
 bool AllDigits(std::string_view text)
 {
@@ -125,6 +121,53 @@ bool KeepSemester(int s, int year, const CleanupDate& today)
     return (s == 1 && year == today.year) || (s == 2 && year == today.year - 1);
 }
 
+// One folder, then its subfolders. The listing is read whole before any
+// file is deleted, so that it never reads a folder that is changing under
+// it; deleting from the same descriptor keeps every deletion in the folder
+// that was listed. Links are typed as links by the listing and skipped.
+// False when the stop was requested.
+bool CleanFolder(const SafeFolder& folder, const CleanupDate& today, const LogFileRemover& remove,
+                 const std::stop_token& stop, int depth, CleanupTally& tally)
+{
+    const Safe<std::vector<FolderEntry>> listing = folder.List();
+    if (!listing)
+        return !stop.stop_requested();  // unreadable: skipped, as before
+    std::vector<const std::string*> due;
+    std::vector<const std::string*> subfolders;
+    for (const FolderEntry& entry : listing.value) {
+        if (entry.type == FolderEntry::Type::Folder) {
+            subfolders.push_back(&entry.name);
+            continue;
+        }
+        if (entry.type != FolderEntry::Type::File)
+            continue;
+        const LogFileFate fate = JudgeLogFile(entry.name, today);
+        if (fate == LogFileFate::NotAPeriodFile)
+            continue;
+        ++tally.periodFiles;
+        if (fate == LogFileFate::Delete)
+            due.push_back(&entry.name);
+    }
+    for (const std::string* name : due) {
+        if (stop.stop_requested())
+            return false;
+        if (remove(folder, *name))
+            ++tally.deleted;
+        else
+            ++tally.undeletable;
+    }
+    if (depth + 1 >= kDeepestLogFolder)
+        return !stop.stop_requested();
+    for (const std::string* name : subfolders) {
+        if (stop.stop_requested())
+            return false;
+        const Safe<SafeFolder> subfolder = folder.Folder(*name);
+        if (subfolder && !CleanFolder(subfolder.value, today, remove, stop, depth + 1, tally))
+            return false;
+    }
+    return !stop.stop_requested();
+}
+
 }  // namespace
 
 CleanupDate CleanupDateAt(Clock::TimePoint now)
@@ -166,50 +209,19 @@ LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today)
     return keep ? LogFileFate::Keep : LogFileFate::Delete;
 }
 
-bool RemoveLogFile(const std::filesystem::path& file)
+bool RemoveLogFile(const SafeFolder& folder, const std::string& name)
 {
-    std::error_code error;
-    if (fs::remove(file, error) && !error)
-        return true;
-    // Where the platform refuses to delete a read-only file, make it
-    // writable and try once more.
-    std::error_code ignored;
-    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add | fs::perm_options::nofollow, ignored);
-    return fs::remove(file, error) && !error;
+    return folder.Remove(name) == SafeStatus::Ok;
 }
 
-CleanupTally CleanOldLogs(const std::filesystem::path& logsFolder, Clock::TimePoint now,
+CleanupTally CleanOldLogs(const std::filesystem::path& appFolder, Clock::TimePoint now,
                           const LogFileRemover& remove, std::stop_token stop)
 {
     const CleanupDate today = CleanupDateAt(now);
     CleanupTally tally;
-    std::vector<fs::path> due;
-    std::error_code error;
-    fs::recursive_directory_iterator entry(logsFolder, fs::directory_options::skip_permission_denied, error);
-    for (const fs::recursive_directory_iterator end; !error && entry != end; entry.increment(error)) {
-        if (stop.stop_requested())
-            return tally;
-        // Both answered from the folder listing itself, without a stat per file.
-        std::error_code typeError;
-        if (entry->is_symlink(typeError) || !entry->is_regular_file(typeError))
-            continue;
-        const std::string_view path = entry->path().native();
-        const LogFileFate fate = JudgeLogFile(path.substr(path.rfind('/') + 1), today);
-        if (fate == LogFileFate::NotAPeriodFile)
-            continue;
-        ++tally.periodFiles;
-        if (fate == LogFileFate::Delete)
-            due.push_back(entry->path());
-    }
-    // Deleted after the walk, so that the walk never reads a folder that is changing under it.
-    for (const fs::path& file : due) {
-        if (stop.stop_requested())
-            break;
-        if (remove(file))
-            ++tally.deleted;
-        else
-            ++tally.undeletable;
-    }
+    Safe<SafeFolder> logs = SafeFolder::Open(appFolder, "Logs");
+    if (logs)
+        CleanFolder(logs.value, today, remove, stop, 0, tally);
     return tally;
 }
 
@@ -225,9 +237,8 @@ OldLogCleaner::~OldLogCleaner()
 
 std::uint32_t OldLogCleaner::Run(std::stop_token stop)
 {
-    const fs::path logs = InApplicationFolder(appFolder_, "Logs");
     do {
-        CleanOldLogs(logs, clock_.Now(), remove_, stop);
+        CleanOldLogs(appFolder_, clock_.Now(), remove_, stop);
     } while (clock_.SleepFor(kInterval, stop));
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "SafeFolder.h"
 #include "WorkerThread.h"
 
 #include <chrono>
@@ -38,10 +39,10 @@ enum class LogFileFate {
 // compare the period and its year with the current and the previous period.
 LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today);
 
-// Deletes a file, read-only or not. False when it stays.
-bool RemoveLogFile(const std::filesystem::path& file);
+// Deletes the file `name` of `folder`, read-only or not. False when it stays.
+bool RemoveLogFile(const SafeFolder& folder, const std::string& name);
 
-using LogFileRemover = std::function<bool(const std::filesystem::path&)>;
+using LogFileRemover = std::function<bool(const SafeFolder& folder, const std::string& name)>;
 
 struct CleanupTally {
     std::size_t periodFiles = 0;  // period files found
@@ -49,11 +50,16 @@ struct CleanupTally {
     std::size_t undeletable = 0;  // due, but the remover failed; skipped
 };
 
-// One pass over `logsFolder` and its subfolders at any depth. Symbolic
-// links are neither followed nor deleted, so a pass never reaches outside
-// the folder. A file that cannot be deleted is skipped. The pass ends early
-// when `stop` is requested. A missing folder is an empty pass.
-CleanupTally CleanOldLogs(const std::filesystem::path& logsFolder, Clock::TimePoint now,
+// One pass over <appFolder>/Logs and its subfolders, to a depth of
+// kDeepestLogFolder. The group may write the tree: every folder is opened
+// from its parent's descriptor without following links (SafeFolder), and
+// files are deleted from the descriptor of the folder they were listed in,
+// so a link, planted before or during the pass, is neither followed nor
+// deleted and a pass never reaches outside the tree. A file that cannot be
+// deleted is skipped. The pass ends early when `stop` is requested. A
+// missing Logs folder, or a link in its place, is an empty pass.
+constexpr int kDeepestLogFolder = 16;
+CleanupTally CleanOldLogs(const std::filesystem::path& appFolder, Clock::TimePoint now,
                           const LogFileRemover& remove = RemoveLogFile, std::stop_token stop = {});
 
 // The monitor's clean-up task: a pass over <appFolder>/Logs as soon as it

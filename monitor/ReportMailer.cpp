@@ -1,15 +1,13 @@
 #include "ReportMailer.h"
 
 #include "ApplicationFolder.h"
-#include "Files.h"
 #include "LogDocument.h"
-#include "OldLogCleaner.h"
 #include "PeriodKeys.h"
 #include "RegValue.h"
+#include "SafeFolder.h"
 
 #include <algorithm>
 #include <ctime>
-#include <system_error>
 
 namespace ostrel {
 namespace {
@@ -19,6 +17,9 @@ namespace fs = std::filesystem;
 constexpr const char* kToSendDay = "Software\\Ostrel\\ToSendDay";
 constexpr const char* kEmailLog = "Software\\Ostrel\\EmailLog";
 constexpr const char* kEToSendFile = "Software\\Ostrel\\EToSendFile";
+
+constexpr const char* kReportName = "Report.xml";
+constexpr mode_t kReportMode = 0640;
 
 constexpr std::string_view kStylesheetPath = "/css-js/ostrel.xsl";
 // A log begins with 525 blanks; header, caption and "</period>" take 113
@@ -116,20 +117,25 @@ std::uint32_t ReportMailer::Run(std::stop_token stop)
 
 bool ReportMailer::MailReportOf(const std::string& day, const std::string& today, std::stop_token stop)
 {
-    const fs::path dayLog = InApplicationFolder(setup_.appFolder, "Logs/d_" + day + ".xml");
-    const fs::path report = InApplicationFolder(setup_.appFolder, "Logs/Report.xml");
+    // The group may write Logs: a link planted as the day log, the document
+    // or a folder on the way is refused (and journaled), never followed, so
+    // no file of the machine is copied into the document.
+    const Safe<SafeFolder> logs = SafeFolder::Open(setup_.appFolder, "Logs");
+    if (!logs)
+        return true;
 
     // The log must have been read whole before anything is written, so that
     // a failed copy never mails an older document.
-    std::error_code error;
-    if (!fs::is_regular_file(dayLog, error))
-        return true;
-    const std::optional<std::string> log = ReadFileBytes(dayLog);
+    const Safe<std::string> log = logs.value.ReadFile("d_" + day + ".xml");
     if (!log)
         return true;
     const std::string caption = ReportCaption(setup_.clock.Now());
-    if (!ReplaceFile(report, BuildDailyReport(*log, setup_.stylesheetAddress, caption)))
+    // Whatever mode a document left there had, this one is for the owner
+    // and the administrators' group alone.
+    if (logs.value.Replace(kReportName, BuildDailyReport(log.value, setup_.stylesheetAddress, caption), kReportMode,
+                           ReplaceMode::Exactly) != SafeStatus::Ok)
         return true;
+    const fs::path report = InApplicationFolder(setup_.appFolder, std::string("Logs/") + kReportName);
     RegValueString(kEToSendFile, "", false, setup_.registry).Set(report.string());
 
     if (RegValueDword(kEmailLog, 0, false, setup_.registry).Get() != 1)
@@ -141,7 +147,7 @@ bool ReportMailer::MailReportOf(const std::string& day, const std::string& today
     if (!setup_.clock.SleepFor(kRemovalDelay, stop))
         return false;
     setup_.launcher.ReapFinished();
-    RemoveLogFile(report);
+    logs.value.Remove(kReportName);
     return true;
 }
 

@@ -12,28 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Closes a descriptor on every path out of a function.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release()
-    {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
+}  // namespace
 
 bool WriteAll(int fd, std::string_view bytes)
 {
@@ -49,17 +28,12 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-}  // namespace
-
-std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
+std::optional<std::string> ReadAll(int fd)
 {
-    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return std::nullopt;
     std::string bytes;
     char buffer[16384];
     for (;;) {
-        ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -71,53 +45,103 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
     }
 }
 
+bool AppendOnce(int fd, std::string_view bytes, std::string_view headOfNewFile)
+{
+    struct stat status {};
+    if (headOfNewFile.empty() || ::fstat(fd, &status) != 0 || status.st_size != 0)
+        return WriteAll(fd, bytes);
+    std::string whole;
+    whole.reserve(headOfNewFile.size() + bytes.size());
+    whole.append(headOfNewFile).append(bytes);
+    return WriteAll(fd, whole);
+}
+
+std::optional<std::uint64_t> FileSize(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t length)
+{
+    std::string bytes(length, '\0');
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool TruncateTo(int fd, std::uint64_t size)
+{
+    int result = 0;
+    do {
+        result = ::ftruncate(fd, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
+{
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid())
+        return std::nullopt;
+    return ReadAll(fd.Get());
+}
+
 bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode)
 {
     // Named after the file, cut short so that the longest file name still
     // leaves room for the prefix and the suffix.
     const std::string name = file.filename().string().substr(0, 200);
     std::string temporary = (file.parent_path() / ("." + name + ".XXXXXX")).string();
-    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0)
+    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.Get() < 0)
         return false;
 
     struct stat existing {};
     const mode_t mode = ::stat(file.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode;
     // fsync before the rename, so that a crash leaves the old or the new
     // content and never an empty file.
-    const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    if (::close(fd.release()) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
+    if (::close(fd.Release()) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
     // The rename itself reaches the disk with the folder.
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() >= 0)
-        ::fsync(directory.get());
+    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.Get() >= 0)
+        ::fsync(directory.Get());
     return true;
 }
 
 bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std::string_view headOfNewFile,
                   mode_t newFileMode)
 {
-    Descriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, newFileMode));
-    if (fd.get() < 0)
-        return false;
-    struct stat status {};
-    if (headOfNewFile.empty() || ::fstat(fd.get(), &status) != 0 || status.st_size != 0)
-        return WriteAll(fd.get(), bytes);
-    std::string whole;
-    whole.reserve(headOfNewFile.size() + bytes.size());
-    whole.append(headOfNewFile).append(bytes);
-    return WriteAll(fd.get(), whole);
+    FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, newFileMode));
+    return fd.Valid() && AppendOnce(fd.Get(), bytes, headOfNewFile);
 }
 
 FileLock::FileLock(const std::filesystem::path& lockFile)
 {
-    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
-    if (fd_ < 0)
-        fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    // Lock files sit in folders the administrators' group may write, and
+    // root takes some of them: a link planted in the lock's place is never
+    // followed, so that no file is created or opened elsewhere.
+    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0664);
+    if (fd_ < 0 && errno != ELOOP)
+        fd_ = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         return;
     while (::flock(fd_, LOCK_EX) != 0) {

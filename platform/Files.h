@@ -1,13 +1,39 @@
 #pragma once
 
+#include "FileDescriptor.h"
+
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace ostrel {
+
+// Helpers on an open descriptor. Each loops on EINTR and short transfers.
+
+// Writes all of `bytes`; false on the first error.
+bool WriteAll(int fd, std::string_view bytes);
+
+// Everything from the current offset to the end; nothing on a read error.
+std::optional<std::string> ReadAll(int fd);
+
+// On an O_APPEND descriptor: `bytes` in one write, preceded in the same
+// write by `headOfNewFile` when the file is empty. False when nothing or
+// only part was written.
+bool AppendOnce(int fd, std::string_view bytes, std::string_view headOfNewFile = {});
+
+// The file's size, from fstat.
+std::optional<std::uint64_t> FileSize(int fd);
+
+// Up to `length` bytes from `offset` (fewer at the end of the file), without
+// moving the descriptor's offset.
+std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t length);
+
+// Cuts the file back to `size` bytes.
+bool TruncateTo(int fd, std::uint64_t size);
 
 // The exact bytes of a file, or nothing when it is missing or unreadable.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
@@ -27,8 +53,9 @@ bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std
 
 // An exclusive advisory lock (flock) on a lock file, held for the lifetime of
 // the object. The lock file is created when missing. When it cannot be
-// opened (no rights), the object holds no lock and Held() is false; callers
-// carry on, since their own write will then fail the same way.
+// opened (no rights, or a symbolic link in its place, which is never
+// followed), the object holds no lock and Held() is false; callers carry on,
+// since their own write will then fail the same way.
 class FileLock {
 public:
     explicit FileLock(const std::filesystem::path& lockFile);

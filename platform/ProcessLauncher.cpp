@@ -1,5 +1,7 @@
 #include "ProcessLauncher.h"
 
+#include "FileDescriptor.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,7 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <optional>
+#include <string>
+#include <string_view>
 
 extern char** environ;
 
@@ -35,17 +41,89 @@ struct SpawnSetup {
     posix_spawn_file_actions_t actions;
 };
 
+// A folder on the way to a program root starts: root's, and no one else may
+// change what it holds (or, sticky like /tmp, no one may change root's
+// entries in it).
+bool TrustedFolder(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == 0 &&
+           ((status.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (status.st_mode & S_ISVTX) != 0);
+}
+
+// The program opened for root, and the path that reaches it.
+struct CheckedProgram {
+    FileDescriptor fd;
+    std::string path;
+};
+
+// The application folder is the administrators' group's to write, and the
+// mailer is installed there as a link to the installed program. The link
+// is read once; its target must be absolute (a relative one would be looked
+// up in the group's folder), and once resolved it is walked again from "/"
+// without following anything, each folder trusted, so that it lies outside
+// any tree the group may write. The file is then checked on the descriptor
+// it is started from.
+std::optional<CheckedProgram> OpenForRoot(const std::filesystem::path& program)
+{
+    const std::string name = program.filename().string();
+    const std::filesystem::path folder = program.has_parent_path() ? program.parent_path() : ".";
+    if (name.empty())
+        return std::nullopt;
+    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat entry {};
+    if (!directory.Valid() || ::fstatat(directory.Get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    std::filesystem::path target = folder / name;
+    if (S_ISLNK(entry.st_mode)) {
+        char text[PATH_MAX];
+        const ssize_t length = ::readlinkat(directory.Get(), name.c_str(), text, sizeof text);
+        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof text || text[0] != '/')
+            return std::nullopt;
+        target = std::string(text, static_cast<std::size_t>(length));
+    }
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(target, error);
+    if (error || resolved.filename() != name)
+        return std::nullopt;
+
+    FileDescriptor current(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!current.Valid() || !TrustedFolder(current.Get()))
+        return std::nullopt;
+    for (const std::filesystem::path& part : resolved.parent_path().relative_path()) {
+        constexpr int kFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        current = FileDescriptor(::openat(current.Get(), part.c_str(), kFolder));
+        if (!current.Valid() || !TrustedFolder(current.Get()))
+            return std::nullopt;
+    }
+    FileDescriptor file(::openat(current.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!file.Valid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != 0 ||
+        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return std::nullopt;
+    return CheckedProgram{std::move(file), resolved.string()};
+}
+
+// What the child executes. A compiled program is started from the checked
+// descriptor itself: the kernel opens /proc/self/fd/N before it closes the
+// descriptor on exec. A script cannot be (its interpreter would need the
+// descriptor after exec and would see that name as the script's own), so
+// it is started by its resolved path, which no one but root can change: the
+// walk found every folder on it trusted.
+std::string ExecutedPath(const CheckedProgram& program)
+{
+    char magic[4] = {};
+    if (::pread(program.fd.Get(), magic, sizeof magic, 0) == static_cast<ssize_t>(sizeof magic) &&
+        std::string_view(magic, sizeof magic) == "\x7f" "ELF")
+        return "/proc/self/fd/" + std::to_string(program.fd.Get());
+    return program.path;
+}
+
 }  // namespace
 
 bool SafeForRootToStart(const std::filesystem::path& program)
 {
-    std::error_code error;
-    const std::filesystem::path resolved = std::filesystem::canonical(program, error);
-    if (error || resolved.filename() != program.filename())
-        return false;
-    struct stat status {};
-    return ::stat(resolved.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == 0 &&
-           (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return OpenForRoot(program).has_value();
 }
 
 SpawnProcessLauncher::~SpawnProcessLauncher()
@@ -58,8 +136,12 @@ bool SpawnProcessLauncher::Start(const std::filesystem::path& program)
 {
     std::lock_guard lock(mutex_);
     ReapFinishedLocked();
-    if (::geteuid() == 0 && !SafeForRootToStart(program))
-        return false;
+    std::optional<CheckedProgram> checked;
+    if (::geteuid() == 0) {
+        checked = OpenForRoot(program);
+        if (!checked)
+            return false;
+    }
 
     SpawnSetup setup;
     // The host blocks its quit signals in every thread; the child must not
@@ -73,10 +155,11 @@ bool SpawnProcessLauncher::Start(const std::filesystem::path& program)
     posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
 
-    std::string path = program.string();
-    char* argv[] = {path.data(), nullptr};
+    std::string name = program.string();
+    const std::string executed = checked ? ExecutedPath(*checked) : name;
+    char* argv[] = {name.data(), nullptr};
     pid_t pid = -1;
-    if (::posix_spawn(&pid, path.c_str(), &setup.actions, &setup.attributes, argv, environ) != 0)
+    if (::posix_spawn(&pid, executed.c_str(), &setup.actions, &setup.attributes, argv, environ) != 0)
         return false;
     children_.push_back(pid);
     return true;

@@ -26,15 +26,19 @@ public:
 };
 
 // Whether root may start `program`: once links are resolved it is a file of
-// root's that nobody else may change, and it still bears the name it was
-// asked for. The folder that names the program comes from a registry value
-// the administrators' group may write; without this, any of them could
-// have root run a program of theirs, or any program of the machine.
+// root's that nobody else may change, in folders that nobody else may change
+// (root's, not writable by group or others unless sticky), and it still
+// bears the name it was asked for. A link in its place is read once and
+// must name an absolute path. The folder that names the program comes from
+// a registry value the administrators' group may write, and that folder is
+// theirs to write too; without this, any of them could have root run a
+// program of theirs, or any program of the machine.
 bool SafeForRootToStart(const std::filesystem::path& program);
 
 // posix_spawn. It waits only for the children it started itself, never for
 // any other child of the process. Run as root, it starts only programs
-// that are SafeForRootToStart.
+// that are SafeForRootToStart, from the descriptor it checked (a script,
+// from the path it checked).
 class SpawnProcessLauncher final : public ProcessLauncher {
 public:
     SpawnProcessLauncher() = default;

@@ -131,7 +131,7 @@ ReportResult<fs::path> AssembleReport(const fs::path& periodFile, ReportKind kin
     ReportResult<std::string> document = ReadReportDocument(periodFile, kind, caption);
     if (!document)
         return ReportResult<fs::path>::Failure(document.Error());
-    if (!ReplaceFile(documentFile, *document))
+    if (!ReplaceFile(documentFile, *document, kDisplayReportMode))
         return ReportResult<fs::path>::Failure(std::string(report_message::kCopyFailed));
     return documentFile;
 }

@@ -4,6 +4,8 @@
 #include "ReportPeriod.h"
 #include "ReportResult.h"
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -51,6 +53,11 @@ std::filesystem::path LogsFolder(std::string_view appFolder);
 // <appFolder>/Logs/DisplayReport.xml, rewritten for every report.
 std::filesystem::path DisplayReportPath(std::string_view appFolder);
 
+// The mode DisplayReport.xml is made with: it copies print logs, so it is
+// not for others to read; any administrator's console rewrites it, so the
+// group keeps write.
+constexpr mode_t kDisplayReportMode = 0660;
+
 // The period file of a subject: Logs/Printers/Printer_<ID>/, where the ID
 // is the one settings.xml gives the printer's name; Logs/Users/<folder>/,
 // the folder named by the monitor's own rule (UserFolderName); or Logs/.
@@ -78,8 +85,8 @@ ReportResult<std::string> ReadReportDocument(const std::filesystem::path& period
 // The assembly: the report document of `periodFile` written to
 // `documentFile`, which it replaces whole in one rename, so that a viewer
 // never reads half a document and a failure leaves the previous one as it
-// was. Fails with the messages of ReadReportDocument, or kCopyFailed when
-// the document cannot be written.
+// was; a new document gets kDisplayReportMode. Fails with the messages of
+// ReadReportDocument, or kCopyFailed when the document cannot be written.
 ReportResult<std::filesystem::path> AssembleReport(const std::filesystem::path& periodFile, ReportKind kind,
                                                    std::string_view caption,
                                                    const std::filesystem::path& documentFile);

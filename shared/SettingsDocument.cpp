@@ -2,6 +2,7 @@
 
 #include "ApplicationFolder.h"
 #include "Files.h"
+#include "SafeFolder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -313,7 +314,20 @@ SettingsDocument SettingsDocument::InFolder(std::string_view appFolder)
 
 std::string SettingsDocument::Read() const
 {
-    return ReadWholeFile(file_);
+    return WithoutCarriageReturns(Folder().ReadFile(Name()).value);
+}
+
+// The document's folder is the application folder, trusted as given; the
+// document itself is opened without following a link, since the root
+// monitor reads and rewrites it and the group may write the folder.
+SafeFolder SettingsDocument::Folder() const
+{
+    return SafeFolder::Open(file_.has_parent_path() ? file_.parent_path() : ".").value;
+}
+
+std::string SettingsDocument::Name() const
+{
+    return file_.filename().string();
 }
 
 std::vector<MonitoredPrinter> SettingsDocument::ReadMonitoredPrinters() const
@@ -341,14 +355,15 @@ bool SettingsDocument::Edit(const std::function<bool(std::string&)>& change)
     FileLock lock(std::filesystem::path(file_) += ".lock");
     // A missing document is edited as the empty text; one that exists but
     // cannot be read is left alone, never replaced by an edit of nothing.
-    std::optional<std::string> bytes = ReadFileBytes(file_);
-    std::error_code error;
-    if (!bytes && (std::filesystem::exists(file_, error) || error))
+    // A link in its place counts as unreadable.
+    const SafeFolder folder = Folder();
+    Safe<std::string> bytes = folder.ReadFile(Name());
+    if (!bytes && bytes.status != SafeStatus::Missing)
         return false;
-    std::string document = WithoutCarriageReturns(std::move(bytes).value_or(std::string()));
+    std::string document = WithoutCarriageReturns(std::move(bytes.value));
     if (!change(document))
         return false;
-    return ReplaceFile(file_, document);
+    return folder.Replace(Name(), document, 0664) == SafeStatus::Ok;
 }
 
 }  // namespace ostrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SafeFolder.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -118,6 +120,9 @@ public:
     bool Edit(const std::function<bool(std::string&)>& change);
 
 private:
+    SafeFolder Folder() const;
+    std::string Name() const;
+
     std::filesystem::path file_;
 };
 

@@ -243,6 +243,25 @@ TEST_F(EventLogWriterTest, RecordsMetByAFullDiskAreKeptAndWrittenOnceThereIsRoom
     EXPECT_EQ(Read("y_2026.xml"), head_ + Event("maria", "Laser", 1) + big("maria", 2) + big("john", 3));
     for (const fs::path& file : writer_.PeriodFiles(clock_.Now(), "john", "Printer_2"))
         EXPECT_EQ(Count(*ReadFileBytes(file), big("john", 3)), 1u) << file;
+
+// A member of the group links the year file to a file outside and a user's
+// folder to a folder outside; the root monitor then writes a record.
+TEST_F(EventLogWriterTest, LinksPlantedInLogsLeadNowhere)
+{
+    TempFolder outside;
+    fs::create_directories(outside / "folder");
+    ASSERT_TRUE(ReplaceFile(outside / "file", "outside"));
+    fs::create_directories(folder_ / "Logs" / "Users");
+    fs::create_symlink(outside / "file", folder_ / "Logs" / "y_2026.xml");
+    fs::create_directory_symlink(outside / "folder", folder_ / "Logs" / "Users" / "maria");
+
+    Write("maria", "Laser", 1);
+    EXPECT_EQ(ReadFileBytes(outside / "file"), "outside");
+    EXPECT_TRUE(SortedFileNames(outside / "folder").empty());
+    EXPECT_TRUE(fs::is_symlink(folder_ / "Logs" / "y_2026.xml"));
+    // The files that are no link still get the record.
+    EXPECT_EQ(Read("d_20260305.xml"), head_ + Event("maria", "Laser", 1));
+    EXPECT_EQ(Read("Printers/Printer_2/y_2026.xml"), head_ + Event("maria", "Laser", 1));
 }
 
 }  // namespace

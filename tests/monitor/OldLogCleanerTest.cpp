@@ -263,21 +263,45 @@ TEST_F(OldLogCleanerTest, LinksAreNeitherFollowedNorDeleted)
     fs::create_directory_symlink(outside.Path(), Logs() / "Users" / "linked");
     fs::create_symlink(outside / "d_20000101.xml", Logs() / "d_19990101.xml");
 
-    const CleanupTally tally = CleanOldLogs(Logs(), clock_.Now());
+    const CleanupTally tally = CleanOldLogs(folder_.Path(), clock_.Now());
     EXPECT_EQ(tally.deleted, 1u);
     EXPECT_TRUE(fs::exists(outside / "d_20000101.xml"));
     EXPECT_TRUE(fs::is_symlink(Logs() / "d_19990101.xml"));
     EXPECT_FALSE(fs::exists(Logs() / "Users" / "carol" / "d_20000102.xml"));
 }
 
+// A member of the group swaps a folder for a link while the pass runs, or
+// puts a link where Logs was: the pass deletes nothing outside the tree.
+TEST_F(OldLogCleanerTest, ALinkPlantedDuringOrBeforeThePassLeadsNowhere)
+{
+    TempFolder outside;
+    Write(outside / "d_20000102.xml");
+    Write(Logs() / "Users" / "carol" / "d_20000102.xml");
+    const CleanupTally swapped =
+        CleanOldLogs(folder_.Path(), clock_.Now(), [&](const SafeFolder& folder, const std::string& name) {
+            fs::rename(Logs() / "Users" / "carol", Logs() / "Users" / "moved");
+            fs::create_directory_symlink(outside.Path(), Logs() / "Users" / "carol");
+            return RemoveLogFile(folder, name);
+        });
+    EXPECT_EQ(swapped.deleted, 1u);
+    EXPECT_TRUE(fs::exists(outside / "d_20000102.xml"));
+    EXPECT_FALSE(fs::exists(Logs() / "Users" / "moved" / "d_20000102.xml"));
+
+    fs::rename(Logs(), folder_ / "Logs.moved");
+    fs::create_directory_symlink(outside.Path(), Logs());
+    const CleanupTally linked = CleanOldLogs(folder_.Path(), clock_.Now());
+    EXPECT_EQ(linked.periodFiles, 0u);
+    EXPECT_TRUE(fs::exists(outside / "d_20000102.xml"));
+}
+
 TEST_F(OldLogCleanerTest, AFileThatCannotBeDeletedIsSkipped)
 {
     for (const auto& name : kDue)
         Write(Logs() / name);
-    const fs::path stuck = Logs() / "m_01_2024.xml";
-    const CleanupTally tally = CleanOldLogs(Logs(), clock_.Now(), [&](const fs::path& file) {
-        return file != stuck && RemoveLogFile(file);
-    });
+    const CleanupTally tally =
+        CleanOldLogs(folder_.Path(), clock_.Now(), [&](const SafeFolder& folder, const std::string& name) {
+            return name != "m_01_2024.xml" && RemoveLogFile(folder, name);
+        });
     EXPECT_EQ(tally.periodFiles, kDue.size());
     EXPECT_EQ(tally.undeletable, 1u);
     EXPECT_EQ(tally.deleted, kDue.size() - 1);
@@ -289,17 +313,20 @@ TEST_F(OldLogCleanerTest, APassEndsOnTheStopRequest)
     for (const auto& name : kDue)
         Write(Logs() / name);
     std::stop_source stop;
-    const CleanupTally tally = CleanOldLogs(Logs(), clock_.Now(), [&](const fs::path& file) {
-        stop.request_stop();
-        return RemoveLogFile(file);
-    }, stop.get_token());
+    const CleanupTally tally = CleanOldLogs(
+        folder_.Path(), clock_.Now(),
+        [&](const SafeFolder& folder, const std::string& name) {
+            stop.request_stop();
+            return RemoveLogFile(folder, name);
+        },
+        stop.get_token());
     EXPECT_EQ(tally.deleted, 1u);
     EXPECT_EQ(SortedFileNames(Logs()).size(), kDue.size() - 1);
 }
 
 TEST_F(OldLogCleanerTest, AMissingLogsFolderIsAnEmptyPass)
 {
-    const CleanupTally tally = CleanOldLogs(Logs(), clock_.Now());
+    const CleanupTally tally = CleanOldLogs(folder_.Path(), clock_.Now());
     EXPECT_EQ(tally.periodFiles, 0u);
     EXPECT_EQ(tally.deleted, 0u);
 }

@@ -229,6 +229,37 @@ TEST_F(ReportMailerTest, NoReportWhenTheLogCannotBeReadOrTheDocumentCannotBeWrit
     }
 }
 
+// A member of the group links yesterday's log to a secret, or the document
+// to a file outside: the root task copies no secret and writes nothing
+// outside the tree, and its document is not for others to read.
+TEST_F(ReportMailerTest, LinksPlantedInLogsCopyNoSecretAndWriteNothingOutside)
+{
+    TempFolder outside;
+    ASSERT_TRUE(ReplaceFile(outside / "secret", "root's secret", 0600));
+    ASSERT_TRUE(ReplaceFile(outside / "victim", "untouched", 0644));
+    fs::create_directories(folder_ / "Logs");
+    fs::create_symlink(outside / "secret", folder_ / "Logs" / "d_20240229.xml");
+    SetString("ToSendDay", "20240229");
+    SetDword("EmailLog", 1);
+    StartAt(LocalTimePoint(2024, 3, 1, 0, 0, 30));
+    EXPECT_FALSE(fs::exists(Report()));
+    EXPECT_FALSE(Stored("EToSendFile"));
+    EXPECT_TRUE(MailerStarts().empty());
+    mailer_.reset();
+
+    // The next day: a real log, and the document a link to a file outside.
+    WriteDayLog("20240301");
+    fs::create_symlink(outside / "victim", Report());
+    SetString("ToSendDay", "20240301");
+    StartAt(LocalTimePoint(2024, 3, 2, 0, 0, 30));
+    EXPECT_EQ(ReadFileBytes(outside / "victim"), "untouched");
+    EXPECT_EQ(ReadFileBytes(outside / "secret"), "root's secret");
+    ASSERT_FALSE(fs::is_symlink(Report()));
+    EXPECT_EQ(ReportText(), ExpectedReport("03/02/2024"));
+    EXPECT_EQ(fs::status(Report()).permissions(), fs::perms(0640));
+    EXPECT_EQ(MailerStarts(), Mailer());
+}
+
 TEST_F(ReportMailerTest, DaysOf23And25HoursHaveOneYesterdayAndOneMidnight)
 {
     ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");

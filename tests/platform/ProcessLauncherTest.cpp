@@ -118,5 +118,47 @@ TEST(ProcessLauncher, RootStartsOnlyItsOwnProgramsByTheirOwnName)
     EXPECT_FALSE(launcher.Start(reporter));
 }
 
+// The application folder is the administrators' group's to write, and
+// Relayer in it is a link to the installed mailer.
+TEST(ProcessLauncher, RootTakesTheMailerLinkOnlyToAFolderNoOneElseMayChange)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the rule is root's";
+    namespace fs = std::filesystem;
+    TempFolder folder;
+    for (const char* name : {"bin", "shared", "a1", "a2", "a3", "a4"})
+        fs::create_directory(folder / name);
+    for (const char* name : {"bin/Relayer", "shared/Relayer", "a4/Relayer"})
+        fs::copy_file("/bin/true", folder / name);
+    for (const char* name : {"shared", "a1", "a2", "a3", "a4"})
+        ASSERT_EQ(::chmod((folder / name).c_str(), 02775), 0);
+    fs::create_symlink(folder / "bin" / "Relayer", folder / "a1" / "Relayer");
+    fs::create_symlink("../bin/Relayer", folder / "a2" / "Relayer");
+    fs::create_symlink(folder / "shared" / "Relayer", folder / "a3" / "Relayer");
+
+    struct Case {
+        const char* label;
+        const char* program;
+        bool safe;
+    };
+    const Case cases[] = {
+        {"a link to the installed mailer", "a1/Relayer", true},
+        {"a relative link, looked up in the group's folder", "a2/Relayer", false},
+        {"a link into a folder the group may write", "a3/Relayer", false},
+        {"the program itself in the group's folder", "a4/Relayer", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SafeForRootToStart(folder / c.program), c.safe) << c.label;
+
+    // Started from the checked descriptor: the exec itself succeeded.
+    SpawnProcessLauncher launcher;
+    EXPECT_TRUE(launcher.Start(folder / "a1" / "Relayer"));
+    EXPECT_FALSE(launcher.Start(folder / "a3" / "Relayer"));
+    EXPECT_TRUE(Eventually([&] {
+        launcher.ReapFinished();
+        return launcher.Unreaped() == 0;
+    }));
+}
+
 }  // namespace
 }  // namespace ostrel::test

@@ -91,6 +91,22 @@ TEST(SettingsDocumentTest, ADocumentThatCannotBeReadIsNeverReplaced)
     EXPECT_EQ(ReadFileBytes(file), original);
 }
 
+// The root monitor adds users: a settings.xml linked to a secret is neither
+// read nor rewritten, so the secret never lands in the group's folder.
+TEST(SettingsDocumentTest, ALinkInTheDocumentsPlaceIsNeitherReadNorReplaced)
+{
+    test::TempFolder temp;
+    test::TempFolder outside;
+    const std::string secret = "<log><printers><name>secret</name></printers><users></users></log>";
+    ASSERT_TRUE(ReplaceFile(outside / "secret", secret, 0600));
+    fs::create_symlink(outside / "secret", temp / "settings.xml");
+    SettingsDocument document(temp / "settings.xml");
+    EXPECT_EQ(document.Read(), "");
+    EXPECT_FALSE(document.AddUser("maria"));
+    EXPECT_TRUE(fs::is_symlink(temp / "settings.xml"));
+    EXPECT_EQ(ReadFileBytes(outside / "secret"), secret);
+}
+
 TEST(SettingsTextTest, OnlyTheExactTextOneMeansMonitored)
 {
     for (const char* flag : {"1", "1 ", " 1", "01", "", "true", "0"}) {

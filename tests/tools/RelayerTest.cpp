@@ -495,7 +495,10 @@ TEST(RelayerRun, OnlyFilesOfTheLogsFolderAreMailed)
     fs::create_directories(app / "Logs");
     ASSERT_TRUE(ReplaceFile(app / "secret.txt", "not a log"));
     fs::create_symlink(app / "secret.txt", app / "Logs" / "Report.xml");
-    const fs::path outside[] = {app / "secret.txt", app / "Logs" / ".." / "secret.txt", app / "Logs" / "Report.xml"};
+    fs::create_directories(app / "Logs" / "Users");
+    fs::create_directory_symlink(app.Path(), app / "Logs" / "Users" / "bob");
+    const fs::path outside[] = {app / "secret.txt", app / "Logs" / ".." / "secret.txt", app / "Logs" / "Report.xml",
+                                app / "Logs" / "Users" / "bob" / "secret.txt"};
     for (const fs::path& file : outside) {
         SetText(hive, "ESentFile", file.string());
         RecordingMailer mailer;

@@ -4,9 +4,11 @@
 #include "Files.h"
 #include "HandOver.h"
 #include "MailComposer.h"
+#include "SafeFolder.h"
 
-#include <algorithm>
-#include <system_error>
+#include <fcntl.h>
+
+#include <optional>
 
 namespace ostrel {
 namespace {
@@ -16,21 +18,19 @@ namespace fs = std::filesystem;
 // Larger files are no print log of a day; reading them could exhaust memory.
 constexpr std::uintmax_t kLargestFile = 256u << 20;
 
-// Whether `file` lies, links resolved, inside the Logs folder of the
-// application folder: the hand-over values are writable by the
-// administrators, and the mailer must never mail just any file of the
-// machine, such as /etc/shadow, to an address they choose.
-bool InLogsFolder(const fs::path& file, const std::string& appFolder)
+// The path of `file` below the Logs folder of the application folder, or
+// nothing when it names no file there. The hand-over values are writable
+// by the administrators, and the mailer, started by the root monitor, must
+// never mail just any file of the machine, such as /etc/shadow, to an
+// address they choose: the name is taken as it is written, and the file is
+// then opened below Logs without following any link (SafeFolder).
+std::optional<std::string> BelowLogsFolder(const fs::path& file, const std::string& appFolder)
 {
-    std::error_code error;
-    const fs::path logs = fs::canonical(InApplicationFolder(appFolder, "Logs"), error);
-    if (error)
-        return false;
-    const fs::path resolved = fs::canonical(file, error);
-    if (error)
-        return false;
-    const auto [logsEnd, unused] = std::mismatch(logs.begin(), logs.end(), resolved.begin(), resolved.end());
-    return logsEnd == logs.end() && resolved != logs;
+    const std::string logs = InApplicationFolder(appFolder, "Logs/").string();
+    const std::string& name = file.native();
+    if (name.size() <= logs.size() || name.compare(0, logs.size(), logs) != 0)
+        return std::nullopt;
+    return name.substr(logs.size());
 }
 
 std::string Where(const MailSettings& settings)
@@ -58,23 +58,33 @@ int RunRelayer(const RelayerEnvironment& environment)
         return kRelayerNotClaimed;
     }
 
-    std::error_code error;
-    const fs::file_status status = fs::status(handOver.file, error);
-    if (!fs::is_regular_file(status)) {
-        environment.log.Error("cannot send " + what + ": " +
-                              (fs::exists(status) ? "it is not a regular file" : "there is no such file"));
+    const std::string onlyLogs = "only files of the Logs folder of " + Printable(environment.appFolder) + " are mailed";
+    const std::optional<std::string> inLogs = BelowLogsFolder(handOver.file, environment.appFolder);
+    Safe<FileDescriptor> file;
+    if (inLogs) {
+        if (const Safe<SafeFolder> logs = SafeFolder::Open(environment.appFolder, "Logs"))
+            file = logs.value.OpenFile(*inLogs, O_RDONLY);
+        else
+            file.status = logs.status;
+    }
+    if (!file) {
+        std::string reason = "it cannot be read";
+        if (!inLogs || file.status == SafeStatus::BadName)
+            reason = onlyLogs;
+        else if (file.status == SafeStatus::Link)
+            reason = onlyLogs + ", never through a symbolic link";
+        else if (file.status == SafeStatus::Missing)
+            reason = "there is no such file";
+        else if (file.status == SafeStatus::WrongType)
+            reason = "it is not a regular file";
+        environment.log.Error("cannot send " + what + ": " + reason);
         return kRelayerNoFile;
     }
-    if (!InLogsFolder(handOver.file, environment.appFolder)) {
-        environment.log.Error("cannot send " + what + ": only files of the Logs folder of " +
-                              Printable(environment.appFolder) + " are mailed");
-        return kRelayerNoFile;
-    }
-    if (fs::file_size(handOver.file, error) > kLargestFile) {
+    if (FileSize(file.value.Get()).value_or(0) > kLargestFile) {
         environment.log.Error("cannot send " + what + ": it is larger than 256 MiB");
         return kRelayerNoFile;
     }
-    std::optional<std::string> document = ReadFileBytes(handOver.file);
+    std::optional<std::string> document = ReadAll(file.value.Get());
     if (!document) {
         environment.log.Error("cannot send " + what + ": it cannot be read");
         return kRelayerNoFile;
