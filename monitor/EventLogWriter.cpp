@@ -1,14 +1,17 @@
 #include "EventLogWriter.h"
 
-#include "AppendFile.h"
 #include "ApplicationFolder.h"
+#include "Files.h"
 #include "PeriodKeys.h"
+#include "SafeFolder.h"
 #include "SafeText.h"
 #include "SettingsDocument.h"
 
+#include <fcntl.h>
+
+#include <array>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 namespace ostrel {
 namespace {
@@ -137,79 +140,102 @@ RecordPlacement EventLogWriter::PlaceLocked(const EventRecord& record)
     return placement;
 }
 
+// The three folders of a record, reached without following a link, made
+// when missing. An empty folder name stands for Users or Printers itself.
+std::array<EventLogWriter::RecordFolder, 3> EventLogWriter::OpenFolders(const RecordPlacement& placement) const
+{
+    const auto open = [&](const std::string& relative) {
+        Safe<SafeFolder> folder = SafeFolder::Open(appFolder_, relative, MissingFolders::Create);
+        const int error = folder ? 0 : errno;
+        return RecordFolder{std::move(folder), error};
+    };
+    const auto below = [](const std::string& parent, const std::string& name) {
+        return name.empty() ? parent : parent + "/" + name;
+    };
+    return {open("Logs"), open(below("Logs/Users", placement.userFolder)),
+            open(below("Logs/Printers", placement.printerFolder))};
+}
+
 EventLogWriter::Outcome EventLogWriter::WriteLocked(const PendingRecord& pending)
 {
-    const fs::path logs = InApplicationFolder(appFolder_, "Logs");
     RecordPlacement placement;
-    if (pending.placement) {
+    if (pending.placement)
         placement = *pending.placement;
-    } else {
+    else
         placement = PlaceLocked(pending.record);
-        std::error_code ignored;
-        fs::create_directories(logs / "Users" / placement.userFolder, ignored);
-        fs::create_directories(logs / "Printers" / placement.printerFolder, ignored);
-        for (const fs::path& file :
-             PeriodFiles(FromSeconds(placement.writtenAt), placement.userFolder, placement.printerFolder))
-            placement.sizesBefore.push_back(FileSize(file).value_or(-1));
+    const std::array<RecordFolder, 3> folders = OpenFolders(placement);
+    const std::vector<std::string> names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
+    if (!pending.placement) {
+        for (const RecordFolder& folder : folders)
+            for (const std::string& name : names) {
+                const Safe<struct stat> there = folder.folder ? folder.folder.value.Stat(name) : Safe<struct stat>{};
+                placement.sizesBefore.push_back(there ? static_cast<std::int64_t>(there.value.st_size) : -1);
+            }
         journal_.Place(pending.sequence, placement);
     }
 
-    const std::vector<fs::path> files =
-        PeriodFiles(FromSeconds(placement.writtenAt), placement.userFolder, placement.printerFolder);
-    if (pending.placement) {
-        // A replay: the folders may be what the crash left out.
-        std::error_code ignored;
-        fs::create_directories(files[6].parent_path(), ignored);
-        fs::create_directories(files[12].parent_path(), ignored);
-    }
     Outcome outcome = Outcome::Written;
-    for (size_t i = 0; i < files.size(); ++i)
-        if (PutInto(files[i], placement.sizesBefore[i], pending.record.text) == Outcome::Kept)
-            outcome = Outcome::Kept;
+    for (size_t f = 0; f < folders.size(); ++f) {
+        for (size_t n = 0; n < names.size(); ++n) {
+            const std::int64_t before = placement.sizesBefore[f * names.size() + n];
+            const Outcome one = PutInto(folders[f], names[n], before, pending.record.text);
+            if (one == Outcome::Kept)
+                outcome = Outcome::Kept;
+        }
+    }
     return outcome;
 }
 
-EventLogWriter::Outcome EventLogWriter::PutInto(const fs::path& file, std::int64_t sizeBefore, const std::string& text)
+EventLogWriter::Outcome EventLogWriter::PutInto(const RecordFolder& in, const std::string& name,
+                                                std::int64_t sizeBefore, const std::string& text)
 {
-    const auto lost = [&](int error) {
-        if (OutOfRoom(error))
+    const Safe<SafeFolder>& folder = in.folder;
+    // Read at once: the status of a failed call leaves errno as it met it.
+    const auto failed = [&](SafeStatus status, int error) {
+        if (status == SafeStatus::Failed && OutOfRoom(error))
             return Outcome::Kept;
-        log_.Warn("Logs: cannot write " + file.string() + ": " + std::strerror(error) +
-                  "; records are left out of it");
+        // A refused link is journaled where it is met.
+        if (status != SafeStatus::Link)
+            log_.Warn("Logs: cannot write " + (folder ? folder.value.Path() + "/" : std::string()) + name + ": " +
+                      std::strerror(error) + "; records are left out of it");
         return Outcome::Lost;
     };
-    std::optional<AppendFile> out = AppendFile::Open(file);
-    if (!out)
-        return lost(AppendFile::LastError());
-    const std::optional<std::int64_t> size = out->Size();
+    if (!folder)
+        return failed(folder.status, in.error);
+    Safe<FileDescriptor> file = folder.value.OpenFile(name, O_RDWR | O_APPEND | O_CREAT, 0664);
+    if (!file)
+        return failed(file.status, errno);
+    const int fd = file.value.Get();
+    const std::optional<std::uint64_t> size = FileSize(fd);
     if (!size)
-        return lost(AppendFile::LastError());
+        return failed(SafeStatus::Failed, errno);
 
     // A new or empty file starts with the head room, in the same write.
-    const std::int64_t base = std::max<std::int64_t>(sizeBefore, 0);
-    const std::string expected = base == 0 ? std::string(kHeadRoom, ' ') + text : text;
-    std::int64_t from = *size;
+    const std::uint64_t base = static_cast<std::uint64_t>(std::max<std::int64_t>(sizeBefore, 0));
+    const std::string head(kHeadRoom, ' ');
+    const std::string expected = base == 0 ? head + text : text;
+    std::uint64_t from = *size;
     if (*size > base) {
         // Put there before a crash, whole or in part.
-        const std::optional<std::string> there = out->ReadAt(base, expected.size());
+        const std::optional<std::string> there = ReadAt(fd, base, expected.size());
         if (there && *there == expected)
             return Outcome::Written;
-        if (there && *size - base < static_cast<std::int64_t>(expected.size()) && expected.starts_with(*there)) {
-            if (!out->Truncate(base))
-                return lost(AppendFile::LastError());
+        if (there && *size - base < expected.size() && expected.starts_with(*there)) {
+            if (!TruncateTo(fd, base))
+                return failed(SafeStatus::Failed, errno);
             from = base;
         }
     }
     // Whatever the file holds, one that is empty here starts with the head room.
-    if (out->Append(from == 0 ? std::string(kHeadRoom, ' ') + text : text))
+    if (WriteAll(fd, from == 0 ? head + text : text))
         return Outcome::Written;
     // Nothing torn is left behind: what went in is taken out again, and a
     // file this record created goes with it.
-    const int error = AppendFile::LastError();
-    out->Truncate(from);
+    const int error = errno;
+    TruncateTo(fd, from);
     if (from == 0 && sizeBefore < 0)
-        RemoveFile(file);
-    return lost(error);
+        folder.value.Remove(name);
+    return failed(SafeStatus::Failed, error);
 }
 
 }  // namespace ostrel

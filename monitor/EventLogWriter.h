@@ -2,8 +2,10 @@
 
 #include "Clock.h"
 #include "RecordJournal.h"
+#include "SafeFolder.h"
 #include "SystemLog.h"
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <mutex>
@@ -56,7 +58,13 @@ private:
     void FlushLocked();
     Outcome WriteLocked(const PendingRecord& pending);
     RecordPlacement PlaceLocked(const EventRecord& record);
-    Outcome PutInto(const std::filesystem::path& file, std::int64_t sizeBefore, const std::string& text);
+    struct RecordFolder {
+        Safe<SafeFolder> folder;
+        int error = 0;  // why it could not be opened
+    };
+    std::array<RecordFolder, 3> OpenFolders(const RecordPlacement& placement) const;
+    Outcome PutInto(const RecordFolder& folder, const std::string& name, std::int64_t sizeBefore,
+                    const std::string& text);
 
     std::string appFolder_;
     Clock& clock_;

@@ -1,6 +1,9 @@
 #include "RecordJournal.h"
 
 #include "Files.h"
+#include "SafeFolder.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <charconv>
@@ -145,7 +148,8 @@ void RecordJournal::Load()
 {
     pending_.clear();
     queues_.clear();
-    const std::string bytes = ReadFileBytes(file_).value_or("");
+    const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
+    const std::string bytes = folder ? folder.value.ReadFile(file_.filename().string()).value : std::string();
     std::string_view rest = bytes;
     // A last line without its newline was cut short: ignored.
     for (size_t end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
@@ -297,19 +301,29 @@ std::string RecordJournal::Compacted() const
     return text;
 }
 
+void RecordJournal::Open()
+{
+    const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
+    if (!folder)
+        return;
+    Safe<FileDescriptor> file = folder.value.OpenFile(file_.filename().string(), O_RDWR | O_APPEND | O_CREAT, 0600);
+    if (file)
+        out_ = std::move(file.value);
+}
+
 void RecordJournal::Write(const std::string& line)
 {
-    if (!out_)
-        out_ = AppendFile::Open(file_, 0600);
-    const std::optional<std::int64_t> before = out_ ? out_->Size() : std::nullopt;
-    healthy_ = before && out_->Append(line + "\n");
+    if (!out_.Valid())
+        Open();
+    const std::optional<std::uint64_t> before = out_.Valid() ? FileSize(out_.Get()) : std::nullopt;
+    healthy_ = before && WriteAll(out_.Get(), line + "\n");
     if (!healthy_) {
         // A line cut short would swallow the next one: take it back.
         if (before)
-            out_->Truncate(*before);
+            TruncateTo(out_.Get(), *before);
         return;
     }
-    written_ = *before + static_cast<std::int64_t>(line.size()) + 1;
+    written_ = static_cast<std::int64_t>(*before + line.size() + 1);
     if (written_ >= rewriteAt_)
         Rewrite();
 }
@@ -317,8 +331,11 @@ void RecordJournal::Write(const std::string& line)
 void RecordJournal::Rewrite()
 {
     const std::string text = Compacted();
-    if (ReplaceFile(file_, text, 0600)) {
-        out_ = AppendFile::Open(file_, 0600);
+    const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
+    if (folder &&
+        folder.value.Replace(file_.filename().string(), text, 0600, ReplaceMode::Exactly) == SafeStatus::Ok) {
+        out_.Reset();
+        Open();
         written_ = static_cast<std::int64_t>(text.size());
     }
     rewriteAt_ = std::max(2 * written_, written_ + kFirstRewrite);

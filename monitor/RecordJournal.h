@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppendFile.h"
+#include "FileDescriptor.h"
 
 #include <cstdint>
 #include <deque>
@@ -57,6 +57,8 @@ public:
     // How far the scheduler's clock and ours may disagree.
     static constexpr std::int64_t kClockSlackSeconds = 10;
 
+    // `file` lies in the application folder, which is trusted as given;
+    // the file itself is never opened through a link.
     explicit RecordJournal(std::filesystem::path file);
 
     // Reads the file and rewrites it without what is settled. A missing or
@@ -97,11 +99,12 @@ private:
 
     void Apply(std::string_view line);
     void Remember(const std::string& queue, std::uint32_t jobId, std::int64_t at);
+    void Open();
     void Write(const std::string& line);
     void Rewrite();
 
     std::filesystem::path file_;
-    std::optional<AppendFile> out_;
+    FileDescriptor out_;
     std::int64_t written_ = 0;
     std::int64_t rewriteAt_ = 0;
     bool healthy_ = true;

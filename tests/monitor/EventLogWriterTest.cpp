@@ -243,6 +243,7 @@ TEST_F(EventLogWriterTest, RecordsMetByAFullDiskAreKeptAndWrittenOnceThereIsRoom
     EXPECT_EQ(Read("y_2026.xml"), head_ + Event("maria", "Laser", 1) + big("maria", 2) + big("john", 3));
     for (const fs::path& file : writer_.PeriodFiles(clock_.Now(), "john", "Printer_2"))
         EXPECT_EQ(Count(*ReadFileBytes(file), big("john", 3)), 1u) << file;
+}
 
 // A member of the group links the year file to a file outside and a user's
 // folder to a folder outside; the root monitor then writes a record.
