@@ -154,24 +154,69 @@ std::vector<std::string> TodaysNames()
             "y_" + keys.year + ".xml"};
 }
 
-TEST(RecordingThroughCrashes, EveryJobPrintedWhileTheHostIsKilledAndRestartedIsRecordedOnceInEachFile)
+// kestrun-host on two raw queues of a private scheduler, quick to print to.
+class HostOnRawQueues : public ::testing::Test {
+protected:
+    HostOnRawQueues() : cups_({}, {"RawA", "RawB"}), app_(folder_ / "app")
+    {
+        fs::create_directory(app_);
+        ReplaceFile(app_ / "settings.xml",
+                    "<log><printers><name>RawA</name><ID>1</ID><cost>5</cost><monitored>1</monitored>"
+                    "<name>RawB</name><ID>2</ID><cost>7</cost><monitored>1</monitored></printers></log>");
+        DirectoryRegistry hive(folder_ / "registry" / "HKEY_LOCAL_MACHINE");
+        RegValueString("Software\\Ostrel\\AppPath", "", false, hive).Set(app_.string());
+    }
+
+    std::unique_ptr<Process> StartHost() const
+    {
+        return std::make_unique<Process>(
+            BuiltProgram("kestrun-host"), std::vector<std::string>{},
+            std::map<std::string, std::string>{{"OSTREL_REGISTRY_ROOT", (folder_ / "registry").string()},
+                                               {"CUPS_SERVER", cups_.Address()}});
+    }
+    std::string DayLog() const { return ReadFileBytes(app_ / "Logs" / TodaysNames().front()).value_or(""); }
+    // Prints until a probe is recorded: from then on the monitor watches.
+    bool AwaitProbe()
+    {
+        return Eventually([&] {
+            cups_.Submit({"RawA", "prober", "probe", cups_.PdfWithPages(1)});
+            return Count(DayLog(), "<doc>probe</doc>") > 0;
+        }, 30s);
+    }
+
+    TempFolder folder_;
+    CupsServer cups_;
+    fs::path app_;
+};
+
+TEST_F(HostOnRawQueues, LinksPlantedInLogsByTheGroupLeadTheRootMonitorNowhere)
 {
-    TempFolder folder;
-    CupsServer cups({}, {"RawA", "RawB"});
-    const fs::path app = folder / "app";
-    fs::create_directory(app);
-    ReplaceFile(app / "settings.xml", "<log><printers><name>RawA</name><ID>1</ID><cost>5</cost><monitored>1</monitored>"
-                                      "<name>RawB</name><ID>2</ID><cost>7</cost><monitored>1</monitored></printers></log>");
-    DirectoryRegistry hive(folder / "registry" / "HKEY_LOCAL_MACHINE");
-    RegValueString("Software\\Ostrel\\AppPath", "", false, hive).Set(app.string());
-    const std::map<std::string, std::string> env = {{"OSTREL_REGISTRY_ROOT", (folder / "registry").string()},
-                                                    {"CUPS_SERVER", cups.Address()}};
-    const auto yearLog = [&] { return ReadFileBytes(app / "Logs" / TodaysNames().back()).value_or(""); };
-    auto host = std::make_unique<Process>(BuiltProgram("kestrun-host"), std::vector<std::string>{}, env);
-    ASSERT_TRUE(Eventually([&] {
-        cups.Submit({"RawA", "prober", "probe", cups.PdfWithPages(1)});
-        return Count(yearLog(), "<doc>probe</doc>") > 0;
-    }, 30s)) << "the monitor never recorded a probe job";
+    auto host = StartHost();
+    ASSERT_TRUE(AwaitProbe()) << "the monitor never recorded a probe job";
+    TempFolder outside;
+    ASSERT_TRUE(ReplaceFile(outside / "file", "outside"));
+    fs::create_directory(outside / "folder");
+    fs::remove(app_ / "Logs" / TodaysNames().back());
+    fs::create_symlink(outside / "file", app_ / "Logs" / TodaysNames().back());
+    fs::create_directories(app_ / "Logs" / "Users");
+    fs::create_directory_symlink(outside / "folder", app_ / "Logs" / "Users" / "maria");
+
+    cups_.Submit({"RawB", "maria", "after the links", cups_.PdfWithPages(1)});
+    ASSERT_TRUE(Eventually([&] { return Count(DayLog(), "<doc>after the links</doc>") == 1; })) << DayLog();
+    EXPECT_EQ(ReadFileBytes(outside / "file"), "outside");
+    EXPECT_TRUE(SortedFileNames(outside / "folder").empty());
+    EXPECT_EQ(Count(ReadFileBytes(app_ / "Logs/Printers/Printer_2" / TodaysNames().back()).value_or(""),
+                    "<doc>after the links</doc>"),
+              1u);
+}
+
+TEST_F(HostOnRawQueues, EveryJobPrintedWhileTheHostIsKilledAndRestartedIsRecordedOnceInEachFile)
+{
+    auto host = StartHost();
+    ASSERT_TRUE(AwaitProbe()) << "the monitor never recorded a probe job";
+    const auto yearLog = [&] { return ReadFileBytes(app_ / "Logs" / TodaysNames().back()).value_or(""); };
+    CupsServer& cups = cups_;
+    const fs::path& app = app_;
 
     constexpr int kJobs = 60, kKills = 8;
     std::thread printing([&] {
@@ -186,7 +231,7 @@ TEST(RecordingThroughCrashes, EveryJobPrintedWhileTheHostIsKilledAndRestartedIsR
         ASSERT_TRUE(host->Signal(SIGKILL));
         ASSERT_TRUE(host->Wait(5s));
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 300));
-        host = std::make_unique<Process>(BuiltProgram("kestrun-host"), std::vector<std::string>{}, env);
+        host = StartHost();
     }
     printing.join();
 
