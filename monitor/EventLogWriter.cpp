@@ -3,15 +3,13 @@
 #include "ApplicationFolder.h"
 #include "Files.h"
 #include "PeriodKeys.h"
-#include "SafeFolder.h"
 #include "SafeText.h"
-#include "SettingsDocument.h"
 
 #include <fcntl.h>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 namespace ostrel {
 namespace {
@@ -19,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kDiskFull = "Logs: the disk is full; records are kept and written once there is room";
+constexpr int kAppend = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK;
 
 // The six names of one folder, from the day to the year.
 std::vector<std::string> PeriodNames(const PeriodKeys& keys)
@@ -52,7 +51,10 @@ bool OutOfRoom(int error)
 }  // namespace
 
 EventLogWriter::EventLogWriter(std::string appFolder, Clock& clock)
-    : appFolder_(std::move(appFolder)), clock_(clock), journal_(InApplicationFolder(appFolder_, kJournalName))
+    : appFolder_(std::move(appFolder)),
+      clock_(clock),
+      settings_(appFolder_),
+      journal_(InApplicationFolder(appFolder_, kJournalName))
 {
 }
 
@@ -71,55 +73,95 @@ std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const st
 
 void EventLogWriter::Replay()
 {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(journalLock_);
     journal_.Load();
-    FlushLocked();
+    for (const PendingRecord& pending : journal_.Pending())
+        keptBack_.insert(pending.sequence);
+    FlushKeptLocked();
 }
 
 void EventLogWriter::Write(const EventRecord& record)
 {
-    std::lock_guard lock(lock_);
-    journal_.Take(record, Seconds(clock_.Now()));
-    FlushLocked();
+    {
+        // Behind records kept back, in order.
+        std::lock_guard lock(journalLock_);
+        if (!keptBack_.empty()) {
+            keptBack_.insert(journal_.Take(record, Seconds(clock_.Now())));
+            FlushKeptLocked();
+            return;
+        }
+    }
+    RecordPlacement placement = Place(record);
+    OpenRecord open = Open(placement);
+    placement.sizesBefore = open.sizes;
+    std::uint64_t sequence = 0;
+    {
+        std::lock_guard lock(journalLock_);
+        sequence = journal_.TakePlaced(record, placement.writtenAt, placement);
+    }
+    const Outcome outcome = WriteOpen(open, placement, record.text, false);
+    std::lock_guard lock(journalLock_);
+    if (outcome == Outcome::Kept)
+        KeepLocked(sequence);
+    else
+        journal_.Done(sequence);
 }
 
 void EventLogWriter::RetryKept()
 {
     if (!kept_)
         return;
-    std::lock_guard lock(lock_);
-    FlushLocked();
+    std::lock_guard lock(journalLock_);
+    FlushKeptLocked();
 }
 
 Clock::TimePoint EventLogWriter::WatchedSince(const std::string& queue)
 {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(journalLock_);
     return FromSeconds(journal_.WatchedSince(queue, Seconds(clock_.Now())));
 }
 
 void EventLogWriter::ForgetWatching()
 {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(journalLock_);
     journal_.ForgetWatching();
 }
 
 bool EventLogWriter::Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt)
 {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(journalLock_);
     return journal_.Owed(queue, jobId, endedAt);
 }
 
-void EventLogWriter::FlushLocked()
+void EventLogWriter::KeepLocked(std::uint64_t sequence)
+{
+    keptBack_.insert(sequence);
+    if (!kept_.exchange(true))
+        log_.Warn(kDiskFull);
+}
+
+void EventLogWriter::FlushKeptLocked()
 {
     // In the order taken: a record kept back holds back those after it.
-    while (!journal_.Pending().empty()) {
-        const PendingRecord& pending = journal_.Pending().front();
-        if (WriteLocked(pending) == Outcome::Kept) {
-            if (!kept_.exchange(true))
-                log_.Warn(kDiskFull);
-            return;
+    while (!keptBack_.empty()) {
+        const std::uint64_t sequence = *keptBack_.begin();
+        std::optional<PendingRecord> pending = journal_.Find(sequence);
+        if (pending) {
+            const bool placed = pending->placement.has_value();
+            if (!placed)
+                pending->placement = Place(pending->record);
+            OpenRecord open = Open(*pending->placement);
+            if (!placed) {
+                pending->placement->sizesBefore = open.sizes;
+                journal_.Place(sequence, *pending->placement);
+            }
+            if (WriteOpen(open, *pending->placement, pending->record.text, true) == Outcome::Kept) {
+                KeepLocked(sequence);
+                return;
+            }
+            journal_.Done(sequence);
         }
-        journal_.Done(pending.sequence);
+        keptBack_.erase(sequence);
     }
     if (kept_.exchange(false)) {
         log_.Forget(kDiskFull);
@@ -127,115 +169,161 @@ void EventLogWriter::FlushLocked()
     }
 }
 
-RecordPlacement EventLogWriter::PlaceLocked(const EventRecord& record)
+RecordPlacement EventLogWriter::Place(const EventRecord& record)
 {
     RecordPlacement placement;
     placement.writtenAt = Seconds(clock_.Now());
-    SettingsDocument settings = SettingsDocument::InFolder(appFolder_);
     // A printer no longer in the settings files straight into Printers.
-    const auto id = settings.FindPrinterId(record.printer);
+    const auto id = settings_.PrinterIdAddingUser(record.printer, record.user);
     placement.printerFolder = id ? PrinterFolderName(*id) : std::string();
     placement.userFolder = UserFolderName(record.user);
-    settings.AddUser(record.user);
     return placement;
 }
 
-// The three folders of a record, reached without following a link, made
-// when missing. An empty folder name stands for Users or Printers itself.
-std::array<EventLogWriter::RecordFolder, 3> EventLogWriter::OpenFolders(const RecordPlacement& placement) const
+EventLogWriter::RecordFolder EventLogWriter::FolderFor(const std::string& relative)
 {
-    const auto open = [&](const std::string& relative) {
-        Safe<SafeFolder> folder = SafeFolder::Open(appFolder_, relative, MissingFolders::Create);
-        const int error = folder ? 0 : errno;
-        return RecordFolder{std::move(folder), error};
-    };
-    const auto below = [](const std::string& parent, const std::string& name) {
-        return name.empty() ? parent : parent + "/" + name;
-    };
-    return {open("Logs"), open(below("Logs/Users", placement.userFolder)),
-            open(below("Logs/Printers", placement.printerFolder))};
+    std::lock_guard lock(appLock_);
+    if (!app_)
+        app_ = SafeFolder::Open(appFolder_);
+    if (!app_)
+        return {nullptr, app_.status, errno};
+    if (auto cached = folders_.find(relative); cached != folders_.end())
+        return {cached->second, SafeStatus::Ok, 0};
+    Safe<SafeFolder> folder = app_.value.Folder(relative, MissingFolders::Create);
+    if (!folder)
+        return {nullptr, folder.status, errno};
+    // Users come and go: the cache starts afresh rather than grow for ever.
+    if (folders_.size() >= kCachedFolders)
+        folders_.clear();
+    auto shared = std::make_shared<const SafeFolder>(std::move(folder.value));
+    folders_.emplace(relative, shared);
+    return {shared, SafeStatus::Ok, 0};
 }
 
-EventLogWriter::Outcome EventLogWriter::WriteLocked(const PendingRecord& pending)
+void EventLogWriter::Forget(const std::string& relative)
 {
-    RecordPlacement placement;
-    if (pending.placement)
-        placement = *pending.placement;
-    else
-        placement = PlaceLocked(pending.record);
-    const std::array<RecordFolder, 3> folders = OpenFolders(placement);
-    const std::vector<std::string> names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
-    if (!pending.placement) {
-        for (const RecordFolder& folder : folders)
-            for (const std::string& name : names) {
-                const Safe<struct stat> there = folder.folder ? folder.folder.value.Stat(name) : Safe<struct stat>{};
-                placement.sizesBefore.push_back(there ? static_cast<std::int64_t>(there.value.st_size) : -1);
-            }
-        journal_.Place(pending.sequence, placement);
-    }
+    std::lock_guard lock(appLock_);
+    folders_.erase(relative);
+}
 
-    Outcome outcome = Outcome::Written;
-    for (size_t f = 0; f < folders.size(); ++f) {
-        for (size_t n = 0; n < names.size(); ++n) {
-            const std::int64_t before = placement.sizesBefore[f * names.size() + n];
-            const Outcome one = PutInto(folders[f], names[n], before, pending.record.text);
-            if (one == Outcome::Kept)
-                outcome = Outcome::Kept;
+// The three folders of a record, reached without following a link and made
+// when missing, and the record's files in them. An empty folder name stands
+// for Users or Printers itself. Folders are opened once and kept: a folder
+// that was removed meanwhile is opened afresh.
+EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement)
+{
+    OpenRecord open;
+    const auto below = [](const char* parent, const std::string& name) {
+        return name.empty() ? std::string(parent) : parent + ("/" + name);
+    };
+    const std::array<std::string, 3> relatives = {"Logs", below("Logs/Users", placement.userFolder),
+                                                  below("Logs/Printers", placement.printerFolder)};
+    open.names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
+    const std::size_t count = open.names.size();
+    open.files.resize(3 * count);
+    open.errors.resize(3 * count);
+    open.sizes.resize(3 * count, -1);
+    for (std::size_t f = 0; f < relatives.size(); ++f) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            open.folders[f] = FolderFor(relatives[f]);
+            bool gone = false;
+            for (std::size_t n = 0; n < count; ++n) {
+                const std::size_t i = f * count + n;
+                struct stat status {};
+                const RecordFolder& folder = open.folders[f];
+                open.files[i] = folder ? folder.folder->OpenFile(open.names[n], kAppend, 0664, MissingFolders::Fail, &status)
+                                       : Safe<FileDescriptor>{folder.status, {}};
+                open.errors[i] = folder ? (open.files[i] ? 0 : errno) : folder.error;
+                open.sizes[i] = open.files[i] ? static_cast<std::int64_t>(status.st_size) : -1;
+                gone = gone || open.files[i].status == SafeStatus::Missing;
+            }
+            if (!gone || !open.folders[f])
+                break;
+            Forget(relatives[f]);
         }
     }
+    return open;
+}
+
+EventLogWriter::Outcome EventLogWriter::WriteOpen(OpenRecord& open, const RecordPlacement& placement,
+                                                  const std::string& text, bool replay)
+{
+    Outcome outcome = Outcome::Written;
+    for (std::size_t i = 0; i < open.files.size(); ++i)
+        if (PutInto(open, i, placement.sizesBefore[i], text, replay) == Outcome::Kept)
+            outcome = Outcome::Kept;
     return outcome;
 }
 
-EventLogWriter::Outcome EventLogWriter::PutInto(const RecordFolder& in, const std::string& name,
-                                                std::int64_t sizeBefore, const std::string& text)
+EventLogWriter::Outcome EventLogWriter::Failed(const OpenRecord& open, std::size_t index, SafeStatus status,
+                                               int error)
 {
-    const Safe<SafeFolder>& folder = in.folder;
-    // Read at once: the status of a failed call leaves errno as it met it.
-    const auto failed = [&](SafeStatus status, int error) {
-        if (status == SafeStatus::Failed && OutOfRoom(error))
-            return Outcome::Kept;
-        // A refused link is journaled where it is met.
-        if (status != SafeStatus::Link)
-            log_.Warn("Logs: cannot write " + (folder ? folder.value.Path() + "/" : std::string()) + name + ": " +
-                      std::strerror(error) + "; records are left out of it");
-        return Outcome::Lost;
-    };
-    if (!folder)
-        return failed(folder.status, in.error);
-    Safe<FileDescriptor> file = folder.value.OpenFile(name, O_RDWR | O_APPEND | O_CREAT, 0664);
-    if (!file)
-        return failed(file.status, errno);
-    const int fd = file.value.Get();
-    const std::optional<std::uint64_t> size = FileSize(fd);
-    if (!size)
-        return failed(SafeStatus::Failed, errno);
+    if (status == SafeStatus::Failed && OutOfRoom(error))
+        return Outcome::Kept;
+    // A refused link is journaled where it is met.
+    if (status != SafeStatus::Link) {
+        const RecordFolder& folder = open.folders[index / open.names.size()];
+        log_.Warn("Logs: cannot write " + (folder ? folder.folder->Path() + "/" : std::string()) +
+                  open.names[index % open.names.size()] + ": " + std::strerror(error) +
+                  "; records are left out of it");
+    }
+    return Outcome::Lost;
+}
 
-    // A new or empty file starts with the head room, in the same write.
-    const std::uint64_t base = static_cast<std::uint64_t>(std::max<std::int64_t>(sizeBefore, 0));
+EventLogWriter::Outcome EventLogWriter::PutInto(const OpenRecord& open, std::size_t index, std::int64_t sizeBefore,
+                                                const std::string& text, bool replay)
+{
+    const Safe<FileDescriptor>& file = open.files[index];
+    if (!file)
+        return Failed(open, index, file.status, open.errors[index]);
+    const int fd = file.value.Get();
+    const RecordFolder& folder = open.folders[index / open.names.size()];
+    const std::string& name = open.names[index % open.names.size()];
+    // One file, one writer at a time: a write cut short is taken back
+    // before anybody appends after it.
+    std::lock_guard lock(fileLocks_[std::hash<std::string>{}(folder.folder->Path() + name) % fileLocks_.size()]);
+
     const std::string head(kHeadRoom, ' ');
-    const std::string expected = base == 0 ? head + text : text;
-    std::uint64_t from = *size;
-    if (*size > base) {
-        // Put there before a crash, whole or in part.
-        const std::optional<std::string> there = ReadAt(fd, base, expected.size());
-        if (there && *there == expected)
+    // A file that held records when the record was placed holds them still:
+    // its size is needed only to take back a failed write.
+    if (!replay && sizeBefore > 0) {
+        std::size_t went = 0;
+        if (WriteAll(fd, text, &went))
             return Outcome::Written;
-        if (there && *size - base < expected.size() && expected.starts_with(*there)) {
+        const int error = errno;
+        const std::optional<std::uint64_t> now = FileSize(fd);
+        if (went && now)
+            TruncateTo(fd, *now - went);
+        return Failed(open, index, SafeStatus::Failed, error);
+    }
+    std::optional<std::uint64_t> size = FileSize(fd);
+    if (!size)
+        return Failed(open, index, SafeStatus::Failed, errno);
+    const std::uint64_t base = static_cast<std::uint64_t>(std::max<std::int64_t>(sizeBefore, 0));
+    if (replay && *size > base) {
+        // Put there before a crash, whole, or cut short at the end.
+        const std::string expected = base == 0 ? head + text : text;
+        const std::optional<std::string> there = ReadAt(fd, base, *size - base);
+        if (there && there->find(text) != std::string::npos)
+            return Outcome::Written;
+        if (there && there->size() < expected.size() && expected.starts_with(*there)) {
             if (!TruncateTo(fd, base))
-                return failed(SafeStatus::Failed, errno);
-            from = base;
+                return Failed(open, index, SafeStatus::Failed, errno);
+            size = base;
         }
     }
-    // Whatever the file holds, one that is empty here starts with the head room.
-    if (WriteAll(fd, from == 0 ? head + text : text))
+    // Whatever the file holds, one that is empty starts with the head room.
+    std::size_t went = 0;
+    if (WriteAll(fd, *size == 0 ? head + text : text, &went))
         return Outcome::Written;
     // Nothing torn is left behind: what went in is taken out again, and a
-    // file this record created goes with it.
+    // file this record made goes with it.
     const int error = errno;
-    TruncateTo(fd, from);
-    if (from == 0 && sizeBefore < 0)
-        folder.value.Remove(name);
-    return failed(SafeStatus::Failed, error);
+    if (went)
+        TruncateTo(fd, *size);
+    if (*size == 0 && sizeBefore <= 0)
+        folder.folder->Remove(name);
+    return Failed(open, index, SafeStatus::Failed, error);
 }
 
 }  // namespace ostrel

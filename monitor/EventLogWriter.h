@@ -3,12 +3,16 @@
 #include "Clock.h"
 #include "RecordJournal.h"
 #include "SafeFolder.h"
+#include "SettingsSnapshot.h"
 #include "SystemLog.h"
 
 #include <array>
 #include <atomic>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,16 +21,17 @@ namespace ostrel {
 // Files event records into the eighteen period logs of the Logs tree (day,
 // week, month, quarter, semester and year; for the machine, the user and
 // the printer), keyed by the local date at the moment of writing, and adds
-// the user to settings.xml. One writer serves every printer monitor: a lock
-// held for the whole of one record keeps every record whole in every file
-// and the user list complete.
+// the user to settings.xml. One writer serves every printer monitor. Each
+// append is one write on a file locked for it alone, so records from
+// several monitors never interleave within a file, and monitors wait for
+// each other only where they share a file.
 //
 // A record is all or nothing across its files, also across a crash: it is
 // entered in the journal before its first append, with each file's size
 // before it, and a replay puts it into the files that lack it, never twice.
 // A record that meets a full disk is kept, in order, and written once there
 // is room again. A file that cannot be written for another reason (no
-// rights) loses that record alone.
+// rights, a planted link) loses that record alone.
 class EventLogWriter {
 public:
     static constexpr std::size_t kHeadRoom = 525;  // blanks a new period file starts with
@@ -54,23 +59,44 @@ public:
 
 private:
     enum class Outcome { Written, Kept, Lost };
-
-    void FlushLocked();
-    Outcome WriteLocked(const PendingRecord& pending);
-    RecordPlacement PlaceLocked(const EventRecord& record);
     struct RecordFolder {
-        Safe<SafeFolder> folder;
+        std::shared_ptr<const SafeFolder> folder;
+        SafeStatus status = SafeStatus::Failed;
         int error = 0;  // why it could not be opened
+        explicit operator bool() const { return folder != nullptr; }
     };
-    std::array<RecordFolder, 3> OpenFolders(const RecordPlacement& placement) const;
-    Outcome PutInto(const RecordFolder& folder, const std::string& name, std::int64_t sizeBefore,
-                    const std::string& text);
+    static constexpr std::size_t kCachedFolders = 512;
+    // A record's eighteen files, open for appending, with their sizes.
+    struct OpenRecord {
+        std::array<RecordFolder, 3> folders;
+        std::vector<std::string> names;  // the six of each folder
+        std::vector<Safe<FileDescriptor>> files;
+        std::vector<int> errors;
+        std::vector<std::int64_t> sizes;  // as opened; -1 for a file not opened
+    };
+
+    RecordPlacement Place(const EventRecord& record);
+    RecordFolder FolderFor(const std::string& relative);
+    void Forget(const std::string& relative);
+    OpenRecord Open(const RecordPlacement& placement);
+    Outcome WriteOpen(OpenRecord& open, const RecordPlacement& placement, const std::string& text, bool replay);
+    Outcome PutInto(const OpenRecord& open, std::size_t index, std::int64_t sizeBefore, const std::string& text,
+                    bool replay);
+    Outcome Failed(const OpenRecord& open, std::size_t index, SafeStatus status, int error);
+    void KeepLocked(std::uint64_t sequence);
+    void FlushKeptLocked();
 
     std::string appFolder_;
     Clock& clock_;
-    std::mutex lock_;
+    std::mutex appLock_;  // the application folder, and the record folders opened from it
+    Safe<SafeFolder> app_;
+    std::map<std::string, std::shared_ptr<const SafeFolder>> folders_;
+    SettingsSnapshot settings_;
+    std::mutex journalLock_;  // the journal, and the records kept back
     RecordJournal journal_;
+    std::set<std::uint64_t> keptBack_;
     std::atomic<bool> kept_{false};
+    std::array<std::mutex, 32> fileLocks_;  // by the hash of a file's path
     LogOnce log_;
 };
 

@@ -237,6 +237,21 @@ void RecordJournal::Place(std::uint64_t sequence, const RecordPlacement& placeme
     Write(PlaceLine(sequence, placement));
 }
 
+std::uint64_t RecordJournal::TakePlaced(const EventRecord& record, std::int64_t now, const RecordPlacement& placement)
+{
+    pending_.push_back({nextSequence_++, record, now, placement});
+    Write(TakeLine(pending_.back()) + "\n" + PlaceLine(pending_.back().sequence, placement));
+    return pending_.back().sequence;
+}
+
+std::optional<PendingRecord> RecordJournal::Find(std::uint64_t sequence) const
+{
+    for (const PendingRecord& pending : pending_)
+        if (pending.sequence == sequence)
+            return pending;
+    return std::nullopt;
+}
+
 void RecordJournal::Done(std::uint64_t sequence)
 {
     auto found = std::find_if(pending_.begin(), pending_.end(),
@@ -306,24 +321,28 @@ void RecordJournal::Open()
     const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
     if (!folder)
         return;
-    Safe<FileDescriptor> file = folder.value.OpenFile(file_.filename().string(), O_RDWR | O_APPEND | O_CREAT, 0600);
-    if (file)
-        out_ = std::move(file.value);
+    Safe<FileDescriptor> file =
+        folder.value.OpenFile(file_.filename().string(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK, 0600);
+    const std::optional<std::uint64_t> size = file ? FileSize(file.value.Get()) : std::nullopt;
+    if (!size)
+        return;
+    out_ = std::move(file.value);
+    written_ = static_cast<std::int64_t>(*size);
 }
 
 void RecordJournal::Write(const std::string& line)
 {
     if (!out_.Valid())
         Open();
-    const std::optional<std::uint64_t> before = out_.Valid() ? FileSize(out_.Get()) : std::nullopt;
-    healthy_ = before && WriteAll(out_.Get(), line + "\n");
+    std::size_t went = 0;
+    healthy_ = out_.Valid() && WriteAll(out_.Get(), line + "\n", &went);
     if (!healthy_) {
         // A line cut short would swallow the next one: take it back.
-        if (before)
-            TruncateTo(out_.Get(), *before);
+        if (went)
+            TruncateTo(out_.Get(), static_cast<std::uint64_t>(written_));
         return;
     }
-    written_ = static_cast<std::int64_t>(*before + line.size() + 1);
+    written_ += static_cast<std::int64_t>(line.size()) + 1;
     if (written_ >= rewriteAt_)
         Rewrite();
 }
@@ -336,7 +355,6 @@ void RecordJournal::Rewrite()
         folder.value.Replace(file_.filename().string(), text, 0600, ReplaceMode::Exactly) == SafeStatus::Ok) {
         out_.Reset();
         Open();
-        written_ = static_cast<std::int64_t>(text.size());
     }
     rewriteAt_ = std::max(2 * written_, written_ + kFirstRewrite);
 }

@@ -70,7 +70,11 @@ public:
     // Takes a record on; returns its sequence number.
     std::uint64_t Take(const EventRecord& record, std::int64_t now);
     void Place(std::uint64_t sequence, const RecordPlacement& placement);
-    // The oldest pending record is in all its files.
+    // Both at once, in one write.
+    std::uint64_t TakePlaced(const EventRecord& record, std::int64_t now, const RecordPlacement& placement);
+    // A copy of a pending record; nothing when it is not pending.
+    std::optional<PendingRecord> Find(std::uint64_t sequence) const;
+    // The record is in all its files.
     void Done(std::uint64_t sequence);
 
     // Since when `queue` has been watched, in seconds since the epoch;

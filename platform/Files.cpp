@@ -14,17 +14,23 @@ namespace fs = std::filesystem;
 
 }  // namespace
 
-bool WriteAll(int fd, std::string_view bytes)
+bool WriteAll(int fd, std::string_view bytes, std::size_t* written)
 {
+    std::size_t total = 0;
     while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
+        const ssize_t once = ::write(fd, bytes.data(), bytes.size());
+        if (once < 0) {
             if (errno == EINTR)
                 continue;
+            if (written)
+                *written = total;
             return false;
         }
-        bytes.remove_prefix(static_cast<size_t>(written));
+        bytes.remove_prefix(static_cast<size_t>(once));
+        total += static_cast<std::size_t>(once);
     }
+    if (written)
+        *written = total;
     return true;
 }
 

@@ -14,8 +14,9 @@ namespace ostrel {
 
 // Helpers on an open descriptor. Each loops on EINTR and short transfers.
 
-// Writes all of `bytes`; false on the first error.
-bool WriteAll(int fd, std::string_view bytes);
+// Writes all of `bytes`; false on the first error, with the number of bytes
+// that went in before it in `written` when given.
+bool WriteAll(int fd, std::string_view bytes, std::size_t* written = nullptr);
 
 // Everything from the current offset to the end; nothing on a read error.
 std::optional<std::string> ReadAll(int fd);

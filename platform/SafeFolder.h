@@ -80,12 +80,15 @@ public:
     // The regular file `relative` opened with `flags` (O_NOFOLLOW, O_CLOEXEC
     // and, for the open alone, O_NONBLOCK are added, so that a planted FIFO
     // never blocks the caller) and `mode` for O_CREAT. The folders on the
-    // way are made first when `missing` says so. This is what the event log
+    // way are made first when `missing` says so. A caller that passes
+    // O_NONBLOCK itself keeps it (harmless on a regular file) and saves two
+    // calls. This is what the event log
     // writer needs for its period files:
     //   OpenFile("Users/x/d_20240310.xml", O_RDWR | O_APPEND | O_CREAT, 0664, MissingFolders::Create)
     // then FileSize / ReadAt / TruncateTo / AppendOnce of Files.h on the descriptor.
+    // `opened`, when given, receives the file's status as the open found it.
     Safe<FileDescriptor> OpenFile(std::string_view relative, int flags, mode_t mode = 0,
-                                  MissingFolders missing = MissingFolders::Fail) const;
+                                  MissingFolders missing = MissingFolders::Fail, struct stat* opened = nullptr) const;
 
     // The whole of a regular file; WrongType beyond `largest` bytes.
     Safe<std::string> ReadFile(std::string_view relative,

@@ -171,11 +171,16 @@ std::string PrinterId(std::string_view document, std::string_view name)
     return FindPrinterId(document, name).value_or("");
 }
 
+bool HasUser(std::string_view document, std::string_view user)
+{
+    return FindText(document, "<username>" + std::string(user) + "</username>") != std::string_view::npos;
+}
+
 bool AddUser(std::string& document, std::string_view user)
 {
-    const std::string element = "<username>" + std::string(user) + "</username>";
-    if (FindText(document, element) != std::string::npos)
+    if (HasUser(document, user))
         return false;
+    const std::string element = "<username>" + std::string(user) + "</username>";
 
     if (const size_t users = document.find("<users>"); users != std::string::npos) {
         document.insert(users + 7, element);

@@ -47,9 +47,10 @@ std::optional<std::string> FindPrinterId(std::string_view document, std::string_
 // As FindPrinterId, with the empty text when no entry matches.
 std::string PrinterId(std::string_view document, std::string_view name);
 
-// Adds `user` (already stripped) to the user list, newest first, unless a
-// username element with exactly that text exists. Returns whether the
-// document changed.
+// Whether a username element with exactly the text `user` exists.
+bool HasUser(std::string_view document, std::string_view user);
+// Adds `user` (already stripped) to the user list, newest first, unless
+// HasUser. Returns whether the document changed.
 bool AddUser(std::string& document, std::string_view user);
 
 // Inserts a new monitored entry first in the printer list, creating the

@@ -41,12 +41,18 @@ class Failure(Exception):
     pass
 
 
+class Ended(Exception):
+    """The program under test ended by itself."""
+
+
 def wait_for(what, probe, timeout=15.0):
     """Polls probe until it gives something true; fails after timeout."""
     deadline = time.monotonic() + timeout
     while True:
         try:
             value = probe()
+        except Ended:
+            raise
         except Exception:  # the tree changes under us while windows open
             value = None
         if value:
@@ -60,9 +66,10 @@ def start_xvfb(folder):
     fb = os.path.join(folder, "fb")
     os.mkdir(fb)
     read_end, write_end = os.pipe()
+    log = open(os.path.join(folder, "xvfb.log"), "w")
     server = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x960x24", "-nolisten", "tcp", "-fbdir", fb],
-        pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        pass_fds=(write_end,), stderr=log)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
         display = pipe.readline().strip()
@@ -104,7 +111,12 @@ class Console:
 
     def __init__(self, binary, env):
         self.process = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL)
-        self.app = wait_for("Quillmere on the accessibility bus", self._find_app, 20)
+
+        def found():
+            if self.process.poll() is not None:
+                raise Ended("Quillmere ended at its start with %d" % self.process.returncode)
+            return self._find_app()
+        self.app = wait_for("Quillmere on the accessibility bus", found, 20)
 
     def _find_app(self):
         desktop = pyatspi.Registry.getDesktop(0)
@@ -271,7 +283,19 @@ def main():
         global pyatspi
         import pyatspi  # noqa: E402 (needs the session bus of this run)
 
-        console = Console(args.quillmere, env)
+        try:
+            console = Console(args.quillmere, env)
+        except Ended as ended:
+            # On a loaded machine the X server has been seen gone at the
+            # console's first connection: one more try on a fresh one.
+            print("%s; X server: %s" % (ended, open(os.path.join(folder, "xvfb.log")).read().strip()))
+            server.terminate()
+            server.wait()
+            shutil.rmtree(os.path.join(folder, "fb"), ignore_errors=True)
+            server, display, frame_buffer = start_xvfb(folder)
+            env["DISPLAY"] = display
+            os.environ.update({"DISPLAY": display})
+            console = Console(args.quillmere, env)
         consoles.append(console)
         main_window = console.window("Quillmere")
         report = ["Main window \"Quillmere\""]

@@ -131,6 +131,24 @@ TEST_F(EventLogWriterTest, ConcurrentMonitorsKeepEveryRecordWholeAndEveryUser)
         EXPECT_EQ(Count(settings, "<username>user" + std::to_string(m) + "</username>"), 1u) << m;
 }
 
+TEST_F(EventLogWriterTest, AnEditOfTheSettingsIsSeenByTheNextRecord)
+{
+    Write("maria", "Laser", 1);
+    // The console replaces the document; an administrator edits it in place.
+    ReplaceFile(folder_ / "settings.xml", "<log><printers><name>Laser</name><ID>7</ID><cost>5</cost>"
+                                          "<monitored>1</monitored></printers><users></users></log>");
+    Write("maria", "Laser", 2);
+    std::ofstream(folder_ / "settings.xml", std::ios::trunc)
+        << "<log><printers><name>Laser</name><ID>8</ID><cost>5</cost><monitored>1</monitored></printers></log>";
+    Write("john", "Laser", 3);
+    EXPECT_EQ(Read("Printers/Printer_2/y_2026.xml"), head_ + Event("maria", "Laser", 1));
+    EXPECT_EQ(Read("Printers/Printer_7/y_2026.xml"), head_ + Event("maria", "Laser", 2));
+    EXPECT_EQ(Read("Printers/Printer_8/y_2026.xml"), head_ + Event("john", "Laser", 3));
+    // The users the edits dropped are added again by their next record.
+    const std::string settings = *ReadFileBytes(folder_ / "settings.xml");
+    EXPECT_NE(settings.find("<users><username>john</username></users>"), std::string::npos) << settings;
+}
+
 // Where a kill can leave a record: taken on; placed and in some of its
 // files; cut short in one; in all of them but not marked done.
 struct Crash {
