@@ -11,7 +11,7 @@
 namespace ostrel {
 namespace {
 
-constexpr std::int64_t kFirstRewrite = 256 * 1024;
+constexpr std::int64_t kFirstRewrite = 1024 * 1024;
 constexpr std::size_t kPeriodFiles = 18;
 
 // Fields are separated by tabs, lines by newlines; both, and the escape
@@ -352,7 +352,8 @@ void RecordJournal::Rewrite()
     const std::string text = Compacted();
     const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
     if (folder &&
-        folder.value.Replace(file_.filename().string(), text, 0600, ReplaceMode::Exactly) == SafeStatus::Ok) {
+        folder.value.Replace(file_.filename().string(), text, 0600, ReplaceMode::Exactly, Durability::KillSafe) ==
+            SafeStatus::Ok) {
         out_.Reset();
         Open();
     }

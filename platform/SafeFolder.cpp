@@ -308,7 +308,8 @@ SafeStatus SafeFolder::Append(std::string_view relative, std::string_view bytes,
     return AppendOnce(fd.value.Get(), bytes, headOfNewFile) ? SafeStatus::Ok : SafeStatus::Failed;
 }
 
-SafeStatus SafeFolder::Replace(std::string_view relative, std::string_view bytes, mode_t mode, ReplaceMode how) const
+SafeStatus SafeFolder::Replace(std::string_view relative, std::string_view bytes, mode_t mode, ReplaceMode how,
+                               Durability durability) const
 {
     const Parent parent = ParentOf(fd_.Get(), path_, relative, MissingFolders::Fail);
     if (parent.status != SafeStatus::Ok)
@@ -336,14 +337,16 @@ SafeStatus SafeFolder::Replace(std::string_view relative, std::string_view bytes
 
     // fsync before the rename, so that a crash leaves the old or the new
     // content and never an empty file.
-    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
+    const bool synced = durability == Durability::KillSafe || ::fsync(fd.Get()) == 0;
+    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes) && synced;
     if (::close(fd.Release()) != 0 || !written ||
         ::renameat(folder, temporary.c_str(), folder, parent.name.c_str()) != 0) {
         ::unlinkat(folder, temporary.c_str(), 0);
         return SafeStatus::Failed;
     }
     // The rename itself reaches the disk with the folder.
-    ::fsync(folder);
+    if (durability == Durability::Synced)
+        ::fsync(folder);
     return SafeStatus::Ok;
 }
 
@@ -411,14 +414,21 @@ SafeStatus SafeFolder::Remove(std::string_view relative) const
 
 Safe<struct stat> SafeFolder::Stat(std::string_view relative) const
 {
-    const Parent parent = ParentOf(fd_.Get(), path_, relative, MissingFolders::Fail);
-    if (parent.status != SafeStatus::Ok)
-        return {parent.status, {}};
+    // A name of this very folder needs no walk.
+    Parent parent;
+    const bool here = !relative.empty() && relative != "." && relative != ".." &&
+                      relative.find('/') == std::string_view::npos;
+    if (!here) {
+        parent = ParentOf(fd_.Get(), path_, relative, MissingFolders::Fail);
+        if (parent.status != SafeStatus::Ok)
+            return {parent.status, {}};
+    }
+    const std::string name = here ? std::string(relative) : parent.name;
     struct stat status {};
-    if (::fstatat(parent.folder.Get(), parent.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(here ? fd_.Get() : parent.folder.Get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return {errno == ENOENT ? SafeStatus::Missing : SafeStatus::Failed, {}};
     if (S_ISLNK(status.st_mode)) {
-        LinkRefusals::Instance().Refused(parent.path);
+        LinkRefusals::Instance().Refused(here ? Join(path_, name) : parent.path);
         return {SafeStatus::Link, status};
     }
     return {SafeStatus::Ok, status};

@@ -56,6 +56,12 @@ enum class ReplaceMode {
     Exactly,       // always the given mode
 };
 
+// How far Replace makes sure of its result.
+enum class Durability {
+    Synced,    // on the disk before it returns: survives a power cut
+    KillSafe,  // one rename: a killed process leaves the old or the new file
+};
+
 struct FolderEntry {
     enum class Type { File, Folder, Link, Other };
     std::string name;
@@ -104,7 +110,7 @@ public:
     // fsynced. An entry already there, a link among them, is replaced, never
     // written through. Nothing changes when a step fails.
     SafeStatus Replace(std::string_view relative, std::string_view bytes, mode_t mode,
-                       ReplaceMode how = ReplaceMode::KeepExisting) const;
+                       ReplaceMode how = ReplaceMode::KeepExisting, Durability durability = Durability::Synced) const;
 
     // The entries of a folder below this one (empty: this one), without
     // "." and "..", typed from the listing itself, a link as a link.
