@@ -52,4 +52,13 @@ const fs::path& FuzzFolder::Emptied()
     return folder;
 }
 
+std::vector<std::string> NamesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (std::filesystem::directory_iterator item(folder, ignored), end; item != end; item.increment(ignored))
+        names.push_back(item->path().filename().string());
+    return names;
+}
+
 }  // namespace ostrel::fuzz

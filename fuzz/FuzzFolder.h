@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace ostrel::fuzz {
 
@@ -14,5 +16,9 @@ public:
     // Removes everything inside; returns the folder.
     static const std::filesystem::path& Emptied();
 };
+
+// The names of the entries of `folder`, in the order the system lists them;
+// none when it cannot be read.
+std::vector<std::string> NamesIn(const std::filesystem::path& folder);
 
 }  // namespace ostrel::fuzz

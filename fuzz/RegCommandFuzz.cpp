@@ -61,15 +61,6 @@ std::vector<std::string> QueryOf(const std::vector<std::string>& add)
     return query;
 }
 
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    std::error_code ignored;
-    for (fs::directory_iterator item(folder, ignored), end; item != end; item.increment(ignored))
-        names.push_back(item->path().filename().string());
-    return names;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -111,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Nothing lands beside the hive.
-    const std::vector<std::string> top = Names(root);
+    const std::vector<std::string> top = fuzz::NamesIn(root);
     FUZZ_CHECK(top.empty() || top == std::vector<std::string>{"store"});
-    const std::vector<std::string> store = Names(root / "store");
+    const std::vector<std::string> store = fuzz::NamesIn(root / "store");
     FUZZ_CHECK(store.empty() || store == std::vector<std::string>{"HKEY_LOCAL_MACHINE"});
     return 0;
 }

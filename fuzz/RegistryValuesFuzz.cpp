@@ -16,19 +16,6 @@
 using namespace ostrel;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    std::error_code ignored;
-    for (fs::directory_iterator item(folder, ignored), end; item != end; item.increment(ignored))
-        names.push_back(item->path().filename().string());
-    return names;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view input = fuzz::Text(data, size);
@@ -73,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (named.Valid())
         FUZZ_CHECK(RegValueString(fullPath, "", false, hive).Get() == stored.substr(0, stored.find('\0')));
     RegValueDword(fullPath, 0, true, hive).Set(0x01020304);
-    FUZZ_CHECK(Names(root) == std::vector<std::string>{"store"});
-    FUZZ_CHECK(Names(root / "store") == std::vector<std::string>{"HKEY_LOCAL_MACHINE"});
+    FUZZ_CHECK(fuzz::NamesIn(root) == std::vector<std::string>{"store"});
+    FUZZ_CHECK(fuzz::NamesIn(root / "store") == std::vector<std::string>{"HKEY_LOCAL_MACHINE"});
     return 0;
 }
