@@ -357,7 +357,7 @@ struct Reader {
     std::string_view data;
     size_t at = 0;
 
-    bool Has(std::uint64_t bytes) const { return bytes <= data.size() - at; }
+    bool Has(std::uint64_t bytes) const { return at <= data.size() && bytes <= data.size() - at; }
     std::uint32_t Word(size_t offset, bool littleEndian) const
     {
         std::uint32_t value = 0;
@@ -403,6 +403,8 @@ std::uint32_t CupsRasterPages(std::string_view document, const CountLimits& limi
     const std::string_view sync = document.substr(0, 4);
     const bool littleEndian = sync == "tSaR" || sync == "2SaR" || sync == "3SaR";
     const bool compressed = sync == "RaSt" || sync == "tSaR" || sync == "RaS2" || sync == "2SaR";
+    if (!littleEndian && !compressed && sync != "RaS3")
+        return 0;
     const size_t headerBytes = sync == "RaSt" || sync == "tSaR" ? 420 : 1796;
     constexpr size_t kHeight = 376, kBitsPerColor = 384, kBitsPerPixel = 388, kBytesPerLine = 392,
                      kColorOrder = 396, kNumColors = 420;
