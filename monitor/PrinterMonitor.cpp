@@ -8,6 +8,20 @@
 #include <vector>
 
 namespace ostrel {
+namespace {
+
+// A job that printed without CUPS counting its pages (a raw queue, a filter
+// that reports none) is charged for the pages of its document. Counted on
+// this printer's own thread, so no other printer's jobs wait for it.
+void CountFromDocumentIfNone(PrinterWatcher& watcher, SpoolerJob& job)
+{
+    if (job.totalPages != 0)
+        return;
+    if (const auto pages = watcher.PagesFromDocument(job.id))
+        job.totalPages = *pages;
+}
+
+}  // namespace
 
 PrinterMonitor::PrinterMonitor(Spooler& spooler, JobRecorder& recorder, Clock& clock)
     : spooler_(spooler), recorder_(recorder), clock_(clock)
@@ -73,9 +87,12 @@ std::uint32_t PrinterMonitor::Run(std::stop_token stop)
 
 void PrinterMonitor::RecordFromHistory(PrinterWatcher& watcher, const std::string& queue)
 {
-    for (const EndedJob& ended : watcher.EndedJobs())
-        if (!watcher.Knows(ended.job.id))
-            recorder_.RecordIfOwed(ended, CostPerPage(), watcher.PrinterName(), queue);
+    for (EndedJob& ended : watcher.EndedJobs()) {
+        if (watcher.Knows(ended.job.id) || !recorder_.Writer().Owed(queue, ended.job.id, ended.endedAt))
+            continue;
+        CountFromDocumentIfNone(watcher, ended.job);
+        recorder_.RecordIfOwed(ended, CostPerPage(), watcher.PrinterName(), queue);
+    }
 }
 
 void PrinterMonitor::RecordFinished(PrinterWatcher& watcher)
@@ -83,8 +100,9 @@ void PrinterMonitor::RecordFinished(PrinterWatcher& watcher)
     const std::string queue = spooler_.Address() + "/" + PrinterName();
     std::vector<std::uint32_t> finished;
     for (std::uint32_t i = 0; i < watcher.JobCount(); ++i) {
-        const PrintJob& job = watcher.JobAt(i);
+        PrintJob job = watcher.JobAt(i);
         if (job.Finished()) {
+            CountFromDocumentIfNone(watcher, job);
             recorder_.Record(job, CostPerPage(), watcher.PrinterName(), queue);
             finished.push_back(job.id);
         }

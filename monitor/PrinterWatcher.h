@@ -38,6 +38,11 @@ public:
     // The jobs the spooler's history keeps for the printer. Raises
     // "Couldn't refresh queue" when it cannot be read.
     std::vector<EndedJob> EndedJobs();
+    // See SpoolerPrinter::PagesFromDocument.
+    std::optional<std::uint32_t> PagesFromDocument(std::uint32_t jobId)
+    {
+        return printer_ ? printer_->PagesFromDocument(jobId) : std::nullopt;
+    }
     const std::string& PrinterName() const { return printerName_; }
     // Whether the change notification exists, so that waits can work.
     bool Watching() const { return changes_ != nullptr; }

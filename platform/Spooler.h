@@ -170,6 +170,13 @@ public:
     // The jobs that left the queue and that the spooler still keeps in its
     // history (completed, cancelled or aborted), oldest first.
     virtual SpoolerResult<std::vector<EndedJob>> EndedJobs() = 0;
+
+    // The pages of a job that completed, counted from its document, copies
+    // included: for jobs the spooler counted no pages of, as on queues
+    // without filters. Nothing when the job did not complete or its
+    // document cannot be had or read. May take as long as reading the
+    // document; never throws.
+    virtual std::optional<std::uint32_t> PagesFromDocument(std::uint32_t /*jobId*/) { return std::nullopt; }
 };
 
 // The print spooler. Thread-safe: every printer monitor opens its printer

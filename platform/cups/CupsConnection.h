@@ -66,6 +66,14 @@ struct IppReply {
     bool Ok() const { return IsSuccess(status); }
 };
 
+// The answer to a request that returns a document after its attributes.
+struct DocumentReply {
+    ipp_status_t status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    std::string bytes;  // the document's first bytes, at most the limit asked
+
+    bool Ok() const { return IsSuccess(status); }
+};
+
 // One connection to the scheduler, shared by threads one request at a time.
 // It reconnects on its own when the scheduler went away and came back.
 class CupsConnection {
@@ -87,6 +95,12 @@ public:
     // Sends the request and reads the answer; a connection that broke is
     // reopened and the request sent once more.
     IppReply Send(IppPtr request);
+
+    // Sends a request whose answer carries a document (CUPS-Get-Document)
+    // and reads at most `maxBytes` of it. A document longer than that is not
+    // read to its end: the connection is closed instead and reopened by the
+    // next request.
+    DocumentReply FetchDocument(IppPtr request, std::size_t maxBytes);
 
     // Runs `use` on the open connection while nobody else uses it; null
     // when the scheduler cannot be reached.

@@ -1,10 +1,12 @@
 #include "CupsPrinter.h"
 
 #include "CupsChangeNotification.h"
+#include "CupsDocuments.h"
 #include "CupsJobRequests.h"
 
 #include <algorithm>
 #include <map>
+#include <new>
 
 namespace ostrel::cups {
 
@@ -52,6 +54,19 @@ SpoolerResult<std::vector<EndedJob>> CupsPrinter::EndedJobs()
     std::stable_sort(ended.begin(), ended.end(),
                      [](const EndedJob& a, const EndedJob& b) { return a.endedAt < b.endedAt; });
     return ended;
+}
+
+std::optional<std::uint32_t> CupsPrinter::PagesFromDocument(std::uint32_t jobId)
+{
+    try {
+        if (!raw_)
+            raw_ = IsRawQueue(context_->requests, uri_);
+        // A class has no driver of its own: its members' filters lay out
+        // the pages, so number-up counts there.
+        return ImpressionsFromDocuments(context_->requests, jobId, raw_.value_or(false), context_->documentLimits);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 SpoolerResult<std::vector<SpoolerJob>> CupsPrinter::Queue()

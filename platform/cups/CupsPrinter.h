@@ -4,6 +4,7 @@
 #include "CupsContext.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ public:
     SpoolerResult<std::uint32_t> JobCount() override;
     SpoolerResult<std::vector<SpoolerJob>> Jobs(std::uint32_t limit) override;
     SpoolerResult<std::vector<EndedJob>> EndedJobs() override;
+    std::optional<std::uint32_t> PagesFromDocument(std::uint32_t jobId) override;
 
 private:
     // The jobs still queued, ordered by id. A job that has ended but whose
@@ -30,6 +32,7 @@ private:
     std::string queue_;
     std::string uri_;
     std::vector<std::weak_ptr<ChangeQueue>> watchers_;
+    std::optional<bool> raw_;  // asked at the first count
 };
 
 }  // namespace ostrel::cups

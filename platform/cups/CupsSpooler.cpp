@@ -23,7 +23,8 @@ class CupsSpooler final : public Spooler {
 public:
     explicit CupsSpooler(const CupsSpoolerOptions& options)
         : context_(std::make_shared<CupsContext>(CupsEndpoint::FromAddress(options.server),
-                                                 PumpOptions{options.pollInterval, options.idleInterval, options.quickAfterNews, options.lease}))
+                                                 PumpOptions{options.pollInterval, options.idleInterval, options.quickAfterNews, options.lease},
+                                                 pages::CountLimits{options.documentMegabytes << 20}))
     {
     }
 

@@ -3,6 +3,7 @@
 #include "Spooler.h"
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,9 @@ struct CupsSpoolerOptions {
     std::chrono::milliseconds quickAfterNews{1000};
     // Lease of the event subscription, renewed while it is in use.
     std::chrono::seconds lease{300};
+    // At most this much of a job's documents is read to count its pages
+    // when CUPS counted none (raw queues).
+    std::size_t documentMegabytes = 32;
 };
 
 // The spooler of a CUPS scheduler. Every watched printer shares one event

@@ -5,12 +5,14 @@
 #include "CupsServer.h"
 #include "Files.h"
 #include "PeriodKeys.h"
+#include "PrintDocuments.h"
 #include "Process.h"
 #include "RegValue.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <thread>
 
@@ -210,6 +212,51 @@ TEST_F(HostOnRawQueues, LinksPlantedInLogsByTheGroupLeadTheRootMonitorNowhere)
               1u);
 }
 
+TEST_F(HostOnRawQueues, PagesCupsDoesNotCountAreCountedFromTheDocumentTimesItsCopies)
+{
+    auto host = StartHost();
+    ASSERT_TRUE(AwaitProbe()) << "the monitor never recorded a probe job";
+    const auto document = [&](const std::string& name, const std::string& bytes) {
+        const fs::path file = folder_ / name;
+        EXPECT_TRUE(ReplaceFile(file, bytes));
+        return file;
+    };
+    struct Printed {
+        std::string title;
+        fs::path file;
+        int copies;
+        int pages;  // recorded, at 5 a page
+    };
+    const fs::path pdf = cups_.PdfWithPages(3), ps = document("two.ps", PostScriptWithPages(2)),
+                   pcl = document("four.pcl", PclWithPages(4)), text = document("listing.txt", TextWithLines(100));
+    const std::string wholePdf = MinimalPdf(6);
+    const std::vector<Printed> printed = {
+        {"pdf once", pdf, 1, 3}, {"pdf twice", pdf, 2, 6}, {"ps once", ps, 1, 2}, {"ps twice", ps, 2, 4},
+        {"pcl once", pcl, 1, 4}, {"pcl twice", pcl, 2, 8}, {"text once", text, 1, 2}, {"text twice", text, 2, 4},
+        // Damaged and hostile: what can be made of them, or nothing.
+        {"truncated pdf", document("cut.pdf", wholePdf.substr(0, wholePdf.size() / 2)), 1, 0},
+        {"pcl repeat", document("repeat.pcl", "\x1b" "E\x1b&l999999999Xpage\x0c"), 1, 9999},
+        {"ps claim", document("claim.ps", "%!PS-Adobe-3.0\n%%Pages: 1000000000\nshowpage\n"), 1, 1},
+    };
+    for (const Printed& job : printed)
+        cups_.Submit({"RawA", "counter", job.title, job.file, job.copies});
+
+    const auto record = [](const Printed& job) {
+        return "<doc>" + job.title + "</doc><pages>" + std::to_string(job.pages) + "</pages><cost>" +
+               std::to_string(job.pages * 5) + "</cost><printer>RawA</printer><user>counter</user>";
+    };
+    ASSERT_TRUE(Eventually([&] {
+        const std::string log = DayLog();
+        return std::all_of(printed.begin(), printed.end(),
+                           [&](const Printed& job) { return Count(log, "<doc>" + job.title + "</doc>") > 0; });
+    })) << DayLog();
+    const std::string log = DayLog();
+    for (const Printed& job : printed) {
+        EXPECT_EQ(Count(log, record(job)), 1u) << record(job) << "\n" << log;
+        EXPECT_EQ(Count(log, "<doc>" + job.title + "</doc>"), 1u) << job.title;
+    }
+}
+
 TEST_F(HostOnRawQueues, EveryJobPrintedWhileTheHostIsKilledAndRestartedIsRecordedOnceInEachFile)
 {
     auto host = StartHost();
@@ -236,8 +283,9 @@ TEST_F(HostOnRawQueues, EveryJobPrintedWhileTheHostIsKilledAndRestartedIsRecorde
     printing.join();
 
     const auto record = [](int job) {
-        return "<doc>crash " + std::to_string(job) + "</doc><pages>0</pages><cost>0</cost><printer>" +
-               (job % 2 ? "RawB" : "RawA") + "</printer><user>crasher</user>";
+        // One page each, counted from the document: CUPS counts nothing here.
+        return "<doc>crash " + std::to_string(job) + "</doc><pages>1</pages><cost>" + (job % 2 ? "7" : "5") +
+               "</cost><printer>" + (job % 2 ? "RawB" : "RawA") + "</printer><user>crasher</user>";
     };
     EXPECT_TRUE(Eventually([&] {
         const std::string log = yearLog();

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -400,19 +401,23 @@ struct EndingCase {
     Ending ending;
     std::uint32_t expectedPages;
     std::uint32_t expectedStatus;
+    // Counted from the job's document afterwards: only for a job that
+    // printed, copies included.
+    std::optional<std::uint32_t> fromDocument;
 };
 
 TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
 {
     const EndingCase cases[] = {
-        {"printed", "laser", 3, 1, Ending::Print, 3, job_status::kPrinted | job_status::kComplete},
-        {"two copies", "laser", 3, 2, Ending::Print, 6, job_status::kPrinted | job_status::kComplete},
-        {"raw queue", "raw", 3, 1, Ending::Print, 0, job_status::kPrinted | job_status::kComplete},
-        {"through a class", "team", 1, 1, Ending::Print, 1, job_status::kPrinted | job_status::kComplete},
-        {"cancelled while queued", "stopped", 3, 1, Ending::CancelQueued, 0, job_status::kDeleted},
-        {"held then cancelled", "laser", 3, 1, Ending::HoldThenCancel, 0, job_status::kDeleted},
+        {"printed", "laser", 3, 1, Ending::Print, 3, job_status::kPrinted | job_status::kComplete, 3},
+        {"two copies", "laser", 3, 2, Ending::Print, 6, job_status::kPrinted | job_status::kComplete, 6},
+        {"raw queue", "raw", 3, 1, Ending::Print, 0, job_status::kPrinted | job_status::kComplete, 3},
+        {"raw queue, two copies", "raw", 2, 2, Ending::Print, 0, job_status::kPrinted | job_status::kComplete, 4},
+        {"through a class", "team", 1, 1, Ending::Print, 1, job_status::kPrinted | job_status::kComplete, 1},
+        {"cancelled while queued", "stopped", 3, 1, Ending::CancelQueued, 0, job_status::kDeleted, std::nullopt},
+        {"held then cancelled", "laser", 3, 1, Ending::HoldThenCancel, 0, job_status::kDeleted, std::nullopt},
         {"held then released", "ink", 2, 1, Ending::HoldThenRelease, 2,
-         job_status::kPrinted | job_status::kComplete},
+         job_status::kPrinted | job_status::kComplete, 2},
     };
     auto spooler = MakeCupsSpooler();
     for (const EndingCase& c : cases) {
@@ -440,6 +445,7 @@ TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
         EXPECT_EQ(done.totalPages, c.expectedPages);
         EXPECT_EQ(done.status, c.expectedStatus);
         EXPECT_EQ(follower.TimesFinished(id), 1);
+        EXPECT_EQ(follower.Printer().PagesFromDocument(id), c.fromDocument);
         // The deletion came in a block of its own, after the final fields.
         const ChangeBlock& last = follower.blocks.back();
         EXPECT_EQ(last.changes, printer_change::kDeleteJob);
