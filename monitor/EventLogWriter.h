@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <filesystem>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -65,12 +66,14 @@ private:
         int error = 0;  // why it could not be opened
         explicit operator bool() const { return folder != nullptr; }
     };
-    static constexpr std::size_t kCachedFolders = 512;
+    static constexpr std::size_t kCachedFolders = 128;
+    static constexpr std::size_t kCachedFiles = 128;
     // A record's eighteen files, open for appending, with their sizes.
     struct OpenRecord {
         std::array<RecordFolder, 3> folders;
         std::vector<std::string> names;  // the six of each folder
-        std::vector<Safe<FileDescriptor>> files;
+        std::vector<std::shared_ptr<const FileDescriptor>> files;  // null: not opened
+        std::vector<SafeStatus> statuses;
         std::vector<int> errors;
         std::vector<std::int64_t> sizes;  // as opened; -1 for a file not opened
     };
@@ -78,6 +81,9 @@ private:
     RecordPlacement Place(const EventRecord& record);
     RecordFolder FolderFor(const std::string& relative);
     void Forget(const std::string& relative);
+    // A period file kept open from an earlier record, if it still has its name.
+    std::shared_ptr<const FileDescriptor> KeptFile(const std::string& relative, std::uint64_t& size);
+    void KeepFile(const std::string& relative, std::shared_ptr<const FileDescriptor> file);
     OpenRecord Open(const RecordPlacement& placement);
     Outcome WriteOpen(OpenRecord& open, const RecordPlacement& placement, const std::string& text, bool replay);
     Outcome PutInto(const OpenRecord& open, std::size_t index, std::int64_t sizeBefore, const std::string& text,
@@ -91,6 +97,8 @@ private:
     std::mutex appLock_;  // the application folder, and the record folders opened from it
     Safe<SafeFolder> app_;
     std::map<std::string, std::shared_ptr<const SafeFolder>> folders_;
+    std::map<std::string, std::shared_ptr<const FileDescriptor>> files_;
+    std::deque<std::string> filesInOrder_;  // the oldest kept first
     SettingsSnapshot settings_;
     std::mutex journalLock_;  // the journal, and the records kept back
     RecordJournal journal_;

@@ -52,10 +52,14 @@ std::uint32_t PrinterMonitor::Run(std::stop_token stop)
             }
             if (historyOwed) {
                 // What the watcher was handed first, then what it was not.
+                bool recorded = false;
                 while (watcher->WaitForChanges(printer_change::kDeleteJob, std::chrono::milliseconds(0), {}) == 1)
-                    RecordFinished(*watcher);
-                RecordFromHistory(*watcher, queue);
+                    recorded = RecordFinished(*watcher) || recorded;
+                recorded = RecordFromHistory(*watcher, queue) || recorded;
                 historyOwed = false;
+                // Nothing recorded, nothing to pause after: on to the wait.
+                if (!recorded)
+                    continue;
             } else {
                 writer.RetryKept();
                 // While records are kept back, wake up to try them again.
@@ -85,17 +89,19 @@ std::uint32_t PrinterMonitor::Run(std::stop_token stop)
     return 0;
 }
 
-void PrinterMonitor::RecordFromHistory(PrinterWatcher& watcher, const std::string& queue)
+bool PrinterMonitor::RecordFromHistory(PrinterWatcher& watcher, const std::string& queue)
 {
+    bool recorded = false;
     for (EndedJob& ended : watcher.EndedJobs()) {
         if (watcher.Knows(ended.job.id) || !recorder_.Writer().Owed(queue, ended.job.id, ended.endedAt))
             continue;
         CountFromDocumentIfNone(watcher, ended.job);
-        recorder_.RecordIfOwed(ended, CostPerPage(), watcher.PrinterName(), queue);
+        recorded = recorder_.RecordIfOwed(ended, CostPerPage(), watcher.PrinterName(), queue) || recorded;
     }
+    return recorded;
 }
 
-void PrinterMonitor::RecordFinished(PrinterWatcher& watcher)
+bool PrinterMonitor::RecordFinished(PrinterWatcher& watcher)
 {
     const std::string queue = spooler_.Address() + "/" + PrinterName();
     std::vector<std::uint32_t> finished;
@@ -110,6 +116,7 @@ void PrinterMonitor::RecordFinished(PrinterWatcher& watcher)
     // Removed only once recorded, so that each job is recorded once.
     for (std::uint32_t id : finished)
         watcher.RemoveJob(id);
+    return !finished.empty();
 }
 
 }  // namespace ostrel

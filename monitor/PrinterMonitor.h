@@ -32,10 +32,11 @@ protected:
 
 private:
     // Records every finished job of the watcher once, then forgets it.
-    void RecordFinished(PrinterWatcher& watcher);
+    // True when it recorded any.
+    bool RecordFinished(PrinterWatcher& watcher);
     // Records the jobs of the history that ended while the queue was
     // watched and that neither the journal nor the watcher knows.
-    void RecordFromHistory(PrinterWatcher& watcher, const std::string& queue);
+    bool RecordFromHistory(PrinterWatcher& watcher, const std::string& queue);
 
     Spooler& spooler_;
     JobRecorder& recorder_;

@@ -70,6 +70,14 @@ std::optional<std::uint64_t> FileSize(int fd)
     return static_cast<std::uint64_t>(status.st_size);
 }
 
+std::optional<OpenFileState> StateOf(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size < 0)
+        return std::nullopt;
+    return OpenFileState{S_ISREG(status.st_mode) && status.st_nlink > 0, static_cast<std::uint64_t>(status.st_size)};
+}
+
 std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t length)
 {
     std::string bytes(length, '\0');

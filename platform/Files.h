@@ -29,6 +29,14 @@ bool AppendOnce(int fd, std::string_view bytes, std::string_view headOfNewFile =
 // The file's size, from fstat.
 std::optional<std::uint64_t> FileSize(int fd);
 
+// What one fstat tells of an open file: whether it is a regular file that
+// still has a name (one deleted while open has none), and its size.
+struct OpenFileState {
+    bool namedRegularFile = false;
+    std::uint64_t size = 0;
+};
+std::optional<OpenFileState> StateOf(int fd);
+
 // Up to `length` bytes from `offset` (fewer at the end of the file), without
 // moving the descriptor's offset.
 std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t length);

@@ -131,7 +131,7 @@ TEST_F(EventLogWriterTest, ConcurrentMonitorsKeepEveryRecordWholeAndEveryUser)
         EXPECT_EQ(Count(settings, "<username>user" + std::to_string(m) + "</username>"), 1u) << m;
 }
 
-TEST_F(EventLogWriterTest, AnEditOfTheSettingsIsSeenByTheNextRecord)
+TEST_F(EventLogWriterTest, AnEditOfTheSettingsOrADeletedFileIsSeenByTheNextRecord)
 {
     Write("maria", "Laser", 1);
     // The console replaces the document; an administrator edits it in place.
@@ -144,6 +144,11 @@ TEST_F(EventLogWriterTest, AnEditOfTheSettingsIsSeenByTheNextRecord)
     EXPECT_EQ(Read("Printers/Printer_2/y_2026.xml"), head_ + Event("maria", "Laser", 1));
     EXPECT_EQ(Read("Printers/Printer_7/y_2026.xml"), head_ + Event("maria", "Laser", 2));
     EXPECT_EQ(Read("Printers/Printer_8/y_2026.xml"), head_ + Event("john", "Laser", 3));
+    // A period file deleted between two records is made again, not written
+    // where nobody sees it.
+    fs::remove(folder_ / "Logs" / "y_2026.xml");
+    Write("john", "Laser", 4);
+    EXPECT_EQ(Read("y_2026.xml"), head_ + Event("john", "Laser", 4));
     // The users the edits dropped are added again by their next record.
     const std::string settings = *ReadFileBytes(folder_ / "settings.xml");
     EXPECT_NE(settings.find("<users><username>john</username></users>"), std::string::npos) << settings;

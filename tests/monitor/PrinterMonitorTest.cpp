@@ -148,10 +148,13 @@ TEST_F(PrinterMonitorTest, JobsThatEndWhileNobodyWatchesAreFoundInTheHistoryOnce
         spooler_.DropFromQueue("Laser", 3);
         clock_.Advance(std::chrono::minutes(5));
         restarted.Start();
+        ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 3));
+        spooler_.Submit("Laser", Job(4, 2));  // recorded after the history was read
+        spooler_.Finish("Laser", 4);
         ASSERT_TRUE(clock_.WaitForSleep(3));
     }
     const std::string log = YearLog();
-    for (const auto& [id, pages, times] : {std::tuple{1u, 3u, 1u}, {2u, 1u, 1u}, {3u, 4u, 0u}}) {
+    for (const auto& [id, pages, times] : {std::tuple{1u, 3u, 1u}, {2u, 1u, 1u}, {3u, 4u, 0u}, {4u, 2u, 1u}}) {
         size_t count = 0;
         for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos; at = log.find(Recorded(id, pages), at + 1))
             ++count;
