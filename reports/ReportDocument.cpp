@@ -86,8 +86,7 @@ std::string_view StylesheetName(ReportKind kind)
 
 std::string ReportHeader(ReportKind kind)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='" + std::string(StylesheetName(kind)) +
-           "' type='text/xsl'?><log>";
+    return LogDocumentHeader(StylesheetName(kind));
 }
 
 fs::path LogsFolder(std::string_view appFolder)
