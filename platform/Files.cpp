@@ -98,6 +98,18 @@ bool TruncateTo(int fd, std::uint64_t size)
     return result == 0;
 }
 
+bool FileExists(const std::filesystem::path& file)
+{
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0;
+}
+
+bool IsRegularFile(const std::filesystem::path& file)
+{
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
 {
     FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));

@@ -36,6 +36,11 @@ std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t leng
 // Cuts the file back to `size` bytes.
 bool TruncateTo(int fd, std::uint64_t size);
 
+// Whether `file` names anything (a link: what it leads to), and whether it
+// is a regular file; false also when that cannot be told.
+bool FileExists(const std::filesystem::path& file);
+bool IsRegularFile(const std::filesystem::path& file);
+
 // The exact bytes of a file, or nothing when it is missing or unreadable.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 
