@@ -25,7 +25,7 @@ pattern="^[[:space:]]*#[[:space:]]*include[[:space:]]*(<cups/|[<\"]([^\">]*/)?($
 
 checked=$(for file in $(printf '%s\n' $sources |
   grep -Ev '^(platform/|tests/platform/|fuzz/CupsJobFieldsFuzz\.cpp$|build)'); do
-  [ -f "$file" ] && printf '%s\n' "$file"
+  if [ -f "$file" ]; then printf '%s\n' "$file"; fi
 done)
 status=0
 if [ -n "$checked" ] && printf '%s\n' $checked | xargs grep -HnE "$pattern" 2>/dev/null; then
