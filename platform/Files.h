@@ -41,6 +41,11 @@ bool TruncateTo(int fd, std::uint64_t size);
 bool FileExists(const std::filesystem::path& file);
 bool IsRegularFile(const std::filesystem::path& file);
 
+// Whether `file` is `folder` or lies below it, both with their links
+// resolved, so that neither ".." nor a link leads out; false when either
+// cannot be resolved.
+bool LiesWithin(const std::filesystem::path& file, const std::filesystem::path& folder);
+
 // The exact bytes of a file, or nothing when it is missing or unreadable.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 

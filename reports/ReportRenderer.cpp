@@ -10,7 +10,6 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
@@ -120,14 +119,7 @@ std::filesystem::path readableFolder;
 // that no name and no link leads a stylesheet out of the folder.
 int ReadAllowed(xsltSecurityPrefs*, xsltTransformContext*, const char* path)
 {
-    if (readableFolder.empty() || !path)
-        return 0;
-    std::error_code error;
-    const fs::path file = fs::weakly_canonical(fs::path(path), error);
-    if (error)
-        return 0;
-    const auto [folderEnd, fileAt] = std::mismatch(readableFolder.begin(), readableFolder.end(), file.begin(), file.end());
-    return folderEnd == readableFolder.end() ? 1 : 0;
+    return !readableFolder.empty() && path && LiesWithin(path, readableFolder) ? 1 : 0;
 }
 
 // The one policy of every rendering: stylesheets may read files of the
@@ -152,13 +144,7 @@ xsltSecurityPrefs* SecurityPrefs()
 // Points readableFolder at a folder for the length of a rendering.
 class ReadableFolder {
 public:
-    explicit ReadableFolder(const fs::path& folder)
-    {
-        std::error_code error;
-        readableFolder = folder.empty() ? fs::path() : fs::weakly_canonical(folder, error);
-        if (error)
-            readableFolder.clear();
-    }
+    explicit ReadableFolder(const fs::path& folder) { readableFolder = folder; }
     ~ReadableFolder() { readableFolder.clear(); }
     ReadableFolder(const ReadableFolder&) = delete;
     ReadableFolder& operator=(const ReadableFolder&) = delete;
