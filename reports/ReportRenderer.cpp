@@ -280,7 +280,7 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
         return Result::Failure("The stylesheet '" + *href + "' of the report is missing from " + base.string() + ".");
 
     std::lock_guard lock(renderLock);
-    SecurityPrefs();
+    SecurityPrefs();  // in place before parsing: the stylesheet's imports are checked too
     const ReadableFolder readable(base);
     ErrorCapture capture;
     std::unique_ptr<xsltStylesheet, StylesheetFree> style(
@@ -303,7 +303,7 @@ ReportResult<std::string> RenderWithStylesheet(std::string_view bytes, std::stri
         return Result::Failure("The built-in stylesheet cannot be read: " + styleDocument.Error());
 
     std::lock_guard lock(renderLock);
-    SecurityPrefs();
+    SecurityPrefs();  // in place before parsing: the stylesheet's imports are checked too
     const ReadableFolder readable({});
     ErrorCapture capture;
     std::unique_ptr<xsltStylesheet, StylesheetFree> style(xsltParseStylesheetDoc(styleDocument->get()));
