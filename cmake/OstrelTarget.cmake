@@ -24,3 +24,35 @@ if(OSTREL_FUZZ)
     -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# ostrel_public_headers(target header...): the headers of `target` that its
+# users may include. They are linked into a folder of their own in the build
+# tree, which the target hands on; its source folder, and with it every
+# other header, stays private. A public header can thus include only public
+# headers, its own target's or those of the targets it links.
+function(ostrel_public_headers target)
+  set(dir ${PROJECT_BINARY_DIR}/include/${target})
+  file(REMOVE_RECURSE ${dir})
+  file(MAKE_DIRECTORY ${dir})
+  foreach(header IN LISTS ARGN)
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+      message(FATAL_ERROR "${target}: no public header ${header} in ${CMAKE_CURRENT_SOURCE_DIR}")
+    endif()
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${dir}/${header} SYMBOLIC)
+  endforeach()
+  target_include_directories(${target} PUBLIC ${dir} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  set_property(TARGET ${target} PROPERTY OSTREL_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()
+
+# ostrel_inner_headers(consumer target...): the private headers of each
+# target for `consumer`, a test, benchmark or fuzz target of their inner
+# parts, said where it is built rather than open to all.
+function(ostrel_inner_headers consumer)
+  foreach(target IN LISTS ARGN)
+    get_target_property(dir ${target} OSTREL_SOURCE_DIR)
+    if(NOT dir)
+      message(FATAL_ERROR "${target} declares no public headers (ostrel_public_headers)")
+    endif()
+    target_include_directories(${consumer} PRIVATE ${dir})
+  endforeach()
+endfunction()

@@ -55,12 +55,6 @@ std::chrono::milliseconds UntilNextMidnight(Clock::TimePoint now)
     return std::max(wait, std::chrono::milliseconds(1));
 }
 
-std::string ReportHeader(std::string_view stylesheetAddress)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='" + std::string(stylesheetAddress) +
-           "' type='text/xsl'?><log><period>";
-}
-
 }  // namespace
 
 std::string DefaultReportStylesheet()
@@ -79,13 +73,12 @@ std::string UsableReportStylesheet(std::string_view address)
 
 std::string ReportCaption(Clock::TimePoint now)
 {
-    const std::tm local = LocalTime(now);
-    return TwoDigits(local.tm_mon + 1) + "/" + TwoDigits(local.tm_mday) + "/" + std::to_string(local.tm_year + 1900);
+    return DayCaption(now);
 }
 
 std::string BuildDailyReport(std::string_view dayLog, std::string_view stylesheetAddress, std::string_view caption)
 {
-    return CompleteLogDocument(dayLog, ReportHeader(stylesheetAddress) + std::string(caption) + "</period>");
+    return CompleteLogDocument(dayLog, LogDocumentHeader(stylesheetAddress) + PeriodCaption(caption));
 }
 
 ReportMailer::ReportMailer(ReportMailerSetup setup) : setup_(std::move(setup))

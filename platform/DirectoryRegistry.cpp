@@ -58,6 +58,24 @@ bool IsValidRegistryName(std::string_view name)
            name.find('\0') == std::string_view::npos;
 }
 
+RegData DwordData(std::uint32_t value)
+{
+    std::string bytes(4, '\0');
+    for (size_t i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
+    return {RegType::Dword, std::move(bytes)};
+}
+
+std::optional<std::uint32_t> DwordFromBytes(std::string_view bytes)
+{
+    if (bytes.size() > 4)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        value |= std::uint32_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+    return value;
+}
+
 std::string RegTypeName(RegType type)
 {
     for (const auto& [known, name] : kTypeNames)

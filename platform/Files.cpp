@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ostrel {
@@ -104,6 +105,33 @@ bool TruncateTo(int fd, std::uint64_t size)
         result = ::ftruncate(fd, static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool FileExists(const std::filesystem::path& file)
+{
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0;
+}
+
+bool IsRegularFile(const std::filesystem::path& file)
+{
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool LiesWithin(const std::filesystem::path& file, const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::path resolvedFolder = std::filesystem::weakly_canonical(folder, error);
+    if (error)
+        return false;
+    if (!resolvedFolder.has_filename())  // "Logs/": its last part is empty
+        resolvedFolder = resolvedFolder.parent_path();
+    const std::filesystem::path resolvedFile = std::filesystem::weakly_canonical(file, error);
+    if (error)
+        return false;
+    const auto ends = std::mismatch(resolvedFolder.begin(), resolvedFolder.end(), resolvedFile.begin(), resolvedFile.end());
+    return ends.first == resolvedFolder.end();
 }
 
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)

@@ -44,6 +44,16 @@ std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t leng
 // Cuts the file back to `size` bytes.
 bool TruncateTo(int fd, std::uint64_t size);
 
+// Whether `file` names anything (a link: what it leads to), and whether it
+// is a regular file; false also when that cannot be told.
+bool FileExists(const std::filesystem::path& file);
+bool IsRegularFile(const std::filesystem::path& file);
+
+// Whether `file` is `folder` or lies below it, both with their links
+// resolved, so that neither ".." nor a link leads out; false when either
+// cannot be resolved.
+bool LiesWithin(const std::filesystem::path& file, const std::filesystem::path& folder);
+
 // The exact bytes of a file, or nothing when it is missing or unreadable.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 

@@ -35,6 +35,11 @@ struct RegData {
     bool operator==(const RegData&) const = default;
 };
 
+// The one codec of a REG_DWORD's bytes: four little-endian bytes for
+// `value`, and the number in up to four such bytes (nothing for more).
+RegData DwordData(std::uint32_t value);
+std::optional<std::uint32_t> DwordFromBytes(std::string_view bytes);
+
 struct RegEntry {
     std::string name;
     RegData data;

@@ -7,7 +7,6 @@
 #include "SettingsDocument.h"
 
 #include <algorithm>
-#include <system_error>
 
 namespace ostrel {
 namespace {
@@ -86,8 +85,7 @@ std::string_view StylesheetName(ReportKind kind)
 
 std::string ReportHeader(ReportKind kind)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='" + std::string(StylesheetName(kind)) +
-           "' type='text/xsl'?><log>";
+    return LogDocumentHeader(StylesheetName(kind));
 }
 
 fs::path LogsFolder(std::string_view appFolder)
@@ -116,8 +114,7 @@ std::string BuildReportDocument(std::string_view periodFile, ReportKind kind, st
 
 ReportResult<std::string> ReadReportDocument(const fs::path& periodFile, ReportKind kind, std::string_view caption)
 {
-    std::error_code error;
-    if (!fs::exists(periodFile, error))
+    if (!FileExists(periodFile))
         return ReportResult<std::string>::Failure(std::string(report_message::kReportMissing));
     const std::optional<std::string> bytes = ReadFileBytes(periodFile);
     if (!bytes)

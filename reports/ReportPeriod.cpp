@@ -1,5 +1,6 @@
 #include "ReportPeriod.h"
 
+#include "LogDocument.h"
 #include "PeriodKeys.h"
 
 #include <chrono>
@@ -19,16 +20,9 @@ LocalDate DateOf(Clock::TimePoint when)
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-std::string Period(const std::string& text)
-{
-    return "<period>" + text + "</period>";
-}
-
 ResolvedPeriod Day(Clock::TimePoint when)
 {
-    const LocalDate date = DateOf(when);
-    return {"d_", PeriodKeysAt(when).day,
-            Period(TwoDigits(date.month) + "/" + TwoDigits(date.day) + "/" + std::to_string(date.year))};
+    return {"d_", PeriodKeysAt(when).day, PeriodCaption(DayCaption(when))};
 }
 
 ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCaption)
@@ -37,31 +31,31 @@ ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCap
     const std::string caption = kind == ReportKind::User
                                     ? "Week " + number + " of " + std::to_string(year)
                                     : std::string(sameKindCaption);
-    return {"w_", number + "_" + std::to_string(year), Period(caption)};
+    return {"w_", number + "_" + std::to_string(year), PeriodCaption(caption)};
 }
 
 ResolvedPeriod Month(int month, int year)
 {
     return {"m_", TwoDigits(month) + "_" + std::to_string(year),
-            Period(TwoDigits(month) + "/" + std::to_string(year))};
+            PeriodCaption(TwoDigits(month) + "/" + std::to_string(year))};
 }
 
 ResolvedPeriod Quarter(int quarter, int year)
 {
     const std::string number = std::to_string(quarter);
     return {"q_", number + "_" + std::to_string(year),
-            Period("Quarter " + number + "  of " + std::to_string(year))};
+            PeriodCaption("Quarter " + number + "  of " + std::to_string(year))};
 }
 
 ResolvedPeriod Semester(int semester, int year)
 {
     return {"s_", std::to_string(semester) + "_" + std::to_string(year),
-            Period((semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year))};
+            PeriodCaption((semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year))};
 }
 
 ResolvedPeriod Year(int year)
 {
-    return {"y_", std::to_string(year), Period(std::to_string(year))};
+    return {"y_", std::to_string(year), PeriodCaption(std::to_string(year))};
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <libxml/xmlerror.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
+#include <libxslt/variables.h>
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
@@ -110,12 +111,25 @@ private:
     std::string text_;
 };
 
-// Stylesheets may read files (document()), but never write, create
+// The folder a rendering may read from; empty while none may be read.
+// Set for the length of one rendering, under renderLock.
+std::filesystem::path readableFolder;
+
+// Whether `path` lies in readableFolder or below it, links resolved, so
+// that no name and no link leads a stylesheet out of the folder.
+int ReadAllowed(xsltSecurityPrefs*, xsltTransformContext*, const char* path)
+{
+    return !readableFolder.empty() && path && LiesWithin(path, readableFolder) ? 1 : 0;
+}
+
+// The one policy of every rendering: stylesheets may read files of the
+// document's own folder (document(), imports), but never write, create
 // folders or use the network.
 xsltSecurityPrefs* SecurityPrefs()
 {
     static xsltSecurityPrefs* prefs = [] {
         xsltSecurityPrefs* p = xsltNewSecurityPrefs();
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_READ_FILE, &ReadAllowed);
         xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
         xsltSetSecurityPrefs(p, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
         xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
@@ -126,6 +140,15 @@ xsltSecurityPrefs* SecurityPrefs()
     }();
     return prefs;
 }
+
+// Points readableFolder at a folder for the length of a rendering.
+class ReadableFolder {
+public:
+    explicit ReadableFolder(const fs::path& folder) { readableFolder = folder; }
+    ~ReadableFolder() { readableFolder.clear(); }
+    ReadableFolder(const ReadableFolder&) = delete;
+    ReadableFolder& operator=(const ReadableFolder&) = delete;
+};
 
 // Output callback of libxml2: appends to the std::string `context`.
 int AppendOutput(void* context, const char* bytes, int length)
@@ -193,6 +216,48 @@ bool LocalRelativePath(const std::string& href)
     return true;
 }
 
+// Applies `style` to `document` under the one policy and serialises the
+// result; `source` names the stylesheet in messages. Called under renderLock
+// with `capture` collecting libxml2's and libxslt's messages.
+ReportResult<std::string> Transform(xsltStylesheet* style, xmlDoc* document, const StylesheetParameters& parameters,
+                                    size_t sizeHint, const std::string& source, ErrorCapture& capture)
+{
+    using Result = ReportResult<std::string>;
+    std::unique_ptr<xsltTransformContext, ContextFree> context(xsltNewTransformContext(style, document));
+    if (!context)
+        return Result::Failure("The report cannot be rendered: out of memory.");
+    xsltSetCtxtSecurityPrefs(SecurityPrefs(), context.get());
+    xsltSetTransformErrorFunc(context.get(), &capture, &ErrorCapture::Collect);
+    // Values as text, whatever quotes they hold.
+    std::vector<const char*> list;
+    for (const auto& [name, value] : parameters) {
+        list.push_back(name.c_str());
+        list.push_back(value.c_str());
+    }
+    list.push_back(nullptr);
+    if (xsltQuoteUserParams(context.get(), list.data()) != 0)
+        return Result::Failure("The report cannot be rendered: its parameters were refused.");
+    xml::Document html(xsltApplyStylesheetUser(style, document, nullptr, nullptr, nullptr, context.get()));
+    if (!html || context->state != XSLT_STATE_OK)
+        return Result::Failure("The report cannot be rendered through " + source + ": " +
+                               capture.Text("the transformation failed") + ".");
+
+    // The HTML goes straight into the result, reserved for about three times
+    // the document, rather than into a buffer of libxml2's that would then
+    // be copied.
+    std::string result;
+    result.reserve(sizeHint * 3);
+    xmlOutputBuffer* output = xmlOutputBufferCreateIO(&AppendOutput, nullptr, &result, nullptr);
+    if (!output || xsltSaveResultTo(output, html.get(), style) < 0) {
+        if (output)
+            xmlOutputBufferClose(output);
+        return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
+    }
+    if (xmlOutputBufferClose(output) < 0)
+        return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
+    return result;
+}
+
 }  // namespace
 
 ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& folder,
@@ -211,57 +276,42 @@ ReportResult<std::string> RenderReport(std::string_view bytes, const fs::path& f
         return Result::Failure("The report document names the stylesheet '" + *href +
                                "', which is not a file in the document's folder.");
     const fs::path stylesheetFile = base / *href;
-    std::error_code error;
-    if (!fs::is_regular_file(stylesheetFile, error))
+    if (!IsRegularFile(stylesheetFile))
         return Result::Failure("The stylesheet '" + *href + "' of the report is missing from " + base.string() + ".");
 
     std::lock_guard lock(renderLock);
-    xsltSecurityPrefs* security = SecurityPrefs();
+    SecurityPrefs();  // in place before parsing: the stylesheet's imports are checked too
+    const ReadableFolder readable(base);
     ErrorCapture capture;
     std::unique_ptr<xsltStylesheet, StylesheetFree> style(
         xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(xml::FileUri(stylesheetFile.string()).c_str())));
     if (!style)
         return Result::Failure("The stylesheet " + stylesheetFile.string() +
                                " cannot be used: " + capture.Text("it is not a valid XSLT stylesheet") + ".");
+    return Transform(style.get(), document->get(), parameters, bytes.size(), stylesheetFile.string(), capture);
+}
 
-    std::unique_ptr<xsltTransformContext, ContextFree> context(xsltNewTransformContext(style.get(), document->get()));
-    if (!context)
-        return Result::Failure("The report cannot be rendered: out of memory.");
-    xsltSetCtxtSecurityPrefs(security, context.get());
-    xsltSetTransformErrorFunc(context.get(), &capture, &ErrorCapture::Collect);
-    // Values as XPath string literals; a value holding both quote kinds is dropped.
-    std::vector<std::string> texts;
-    for (const auto& [name, value] : parameters) {
-        const char quote = value.find('\'') == std::string::npos ? '\'' : '"';
-        if (value.find(quote) != std::string::npos)
-            continue;
-        texts.push_back(name);
-        texts.push_back(quote + value + quote);
-    }
-    std::vector<const char*> list;
-    for (const std::string& text : texts)
-        list.push_back(text.c_str());
-    list.push_back(nullptr);
-    xml::Document html(
-        xsltApplyStylesheetUser(style.get(), document->get(), list.data(), nullptr, nullptr, context.get()));
-    if (!html || context->state != XSLT_STATE_OK)
-        return Result::Failure("The report cannot be rendered through " + stylesheetFile.string() + ": " +
-                               capture.Text("the transformation failed") + ".");
+ReportResult<std::string> RenderWithStylesheet(std::string_view bytes, std::string_view stylesheet,
+                                               const StylesheetParameters& parameters)
+{
+    using Result = ReportResult<std::string>;
+    ReportResult<xml::Document> document = xml::ParseDocument(bytes, "report.xml");
+    if (!document)
+        return Result::Failure(document.Error());
+    ReportResult<xml::Document> styleDocument = xml::ParseDocument(stylesheet, "stylesheet.xsl");
+    if (!styleDocument)
+        return Result::Failure("The built-in stylesheet cannot be read: " + styleDocument.Error());
 
-    // The HTML goes straight into the result, reserved for about three times
-    // the document, rather than into a buffer of libxml2's that would then
-    // be copied.
-    std::string result;
-    result.reserve(bytes.size() * 3);
-    xmlOutputBuffer* output = xmlOutputBufferCreateIO(&AppendOutput, nullptr, &result, nullptr);
-    if (!output || xsltSaveResultTo(output, html.get(), style.get()) < 0) {
-        if (output)
-            xmlOutputBufferClose(output);
-        return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
-    }
-    if (xmlOutputBufferClose(output) < 0)
-        return Result::Failure("The report cannot be rendered: its HTML could not be written out.");
-    return result;
+    std::lock_guard lock(renderLock);
+    SecurityPrefs();  // in place before parsing: the stylesheet's imports are checked too
+    const ReadableFolder readable({});
+    ErrorCapture capture;
+    std::unique_ptr<xsltStylesheet, StylesheetFree> style(xsltParseStylesheetDoc(styleDocument->get()));
+    if (!style)
+        return Result::Failure("The built-in stylesheet cannot be used: " +
+                               capture.Text("it is not a valid XSLT stylesheet") + ".");
+    styleDocument->release();  // the stylesheet owns it now
+    return Transform(style.get(), document->get(), parameters, bytes.size(), "the built-in stylesheet", capture);
 }
 
 ReportResult<ViewerPage> RenderViewerPage(std::string_view bytes, const fs::path& folder,

@@ -13,8 +13,8 @@ namespace ostrel {
 // What the report viewer's browser did on Windows: a report document is
 // rendered into HTML through the XSL stylesheet its xml-stylesheet
 // instruction names, a file name taken relative to the document's folder.
-// The stylesheet may read files but never write them nor reach the
-// network. Every failure (a document that is not well-formed, no
+// The stylesheet may read files of the document's folder (and below it)
+// alone, and never write files nor reach the network. Every failure (a document that is not well-formed, no
 // instruction, a missing or broken stylesheet, a transformation error)
 // comes back as a message saying what went wrong; nothing is printed.
 // Calls from several threads take turns, since libxslt's error channel is
@@ -41,6 +41,12 @@ struct ViewerPage {
 };
 ReportResult<ViewerPage> RenderViewerPage(std::string_view document, const std::filesystem::path& folder,
                                           const StylesheetParameters& totals);
+
+// Renders the document bytes through `stylesheet`, a stylesheet's own
+// bytes (one built into a program), whatever the document names. Such a
+// rendering has no folder: the stylesheet may read no file at all.
+ReportResult<std::string> RenderWithStylesheet(std::string_view document, std::string_view stylesheet,
+                                               const StylesheetParameters& parameters = {});
 
 // Renders the document in `documentFile`.
 ReportResult<std::string> RenderReportFile(const std::filesystem::path& documentFile);

@@ -26,6 +26,17 @@ std::string_view WholeRecords(std::string_view body)
 
 }  // namespace
 
+std::string LogDocumentHeader(std::string_view stylesheetHref)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='" + std::string(stylesheetHref) +
+           "' type='text/xsl'?><log>";
+}
+
+std::string PeriodCaption(std::string_view text)
+{
+    return "<period>" + std::string(text) + "</period>";
+}
+
 std::string CompleteLogDocument(std::string_view periodLog, std::string_view head)
 {
     std::string document(head);

@@ -5,6 +5,14 @@
 
 namespace ostrel {
 
+// The head of a report document up to its caption: the XML declaration
+// (UTF-8, which is what the logs hold), the instruction naming the
+// stylesheet at `stylesheetHref`, and "<log>".
+std::string LogDocumentHeader(std::string_view stylesheetHref);
+
+// The period caption that follows the header: "<period>text</period>".
+std::string PeriodCaption(std::string_view text);
+
 // A report document made from the bytes of a period log: `head` (the XML
 // declaration, the stylesheet instruction, "<log>" and the period caption)
 // written over the log's leading blanks, the records as they are, and

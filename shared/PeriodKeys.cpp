@@ -18,6 +18,12 @@ std::string TwoDigits(int value)
     return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
+std::string DayCaption(Clock::TimePoint now)
+{
+    const std::tm local = LocalTime(now);
+    return TwoDigits(local.tm_mon + 1) + "/" + TwoDigits(local.tm_mday) + "/" + std::to_string(local.tm_year + 1900);
+}
+
 PeriodKeys PeriodKeysAt(Clock::TimePoint now)
 {
     const std::tm local = LocalTime(now);

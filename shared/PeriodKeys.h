@@ -29,4 +29,7 @@ int WeekNumber(Clock::TimePoint now);
 // "05" for 5, "12" for 12.
 std::string TwoDigits(int value);
 
+// The local date of `now` as a day's report is captioned: "03/01/2024".
+std::string DayCaption(Clock::TimePoint now);
+
 }  // namespace ostrel

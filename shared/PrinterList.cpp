@@ -1,6 +1,7 @@
 #include "PrinterList.h"
 
 #include "EPrinter.h"
+#include "SafeText.h"
 
 namespace ostrel {
 
@@ -15,13 +16,9 @@ std::vector<std::string> EnumeratePrinters(Spooler& spooler)
 std::optional<std::string> DefaultPrinterName(Spooler& spooler)
 {
     auto name = spooler.DefaultPrinter();
-    if (name && name->size() > 31) {
-        // Cut at a character boundary, so that a UTF-8 name stays valid.
-        size_t cut = 31;
-        while (cut > 0 && (static_cast<unsigned char>((*name)[cut]) & 0xC0) == 0x80)
-            --cut;
-        name->resize(cut);
-    }
+    // Cut at a character boundary, so that a UTF-8 name stays valid.
+    if (name)
+        name->resize(Utf8CutPoint(*name, 31));
     return name;
 }
 

@@ -7,12 +7,7 @@ namespace {
 
 std::optional<std::uint32_t> Decode(const RegData& data, std::uint32_t*)
 {
-    if (data.bytes.size() > 4)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (size_t i = 0; i < data.bytes.size(); ++i)
-        value |= std::uint32_t{static_cast<unsigned char>(data.bytes[i])} << (8 * i);
-    return value;
+    return DwordFromBytes(data.bytes);
 }
 
 std::optional<std::string> Decode(const RegData& data, std::string*)
@@ -22,10 +17,7 @@ std::optional<std::string> Decode(const RegData& data, std::string*)
 
 RegData Encode(std::uint32_t value)
 {
-    std::string bytes(4, '\0');
-    for (size_t i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    return {RegType::Dword, std::move(bytes)};
+    return DwordData(value);
 }
 
 RegData Encode(const std::string& value)

@@ -69,6 +69,16 @@ std::string SanitizeXmlText(std::string_view text)
     return clean;
 }
 
+size_t Utf8CutPoint(std::string_view text, size_t limit)
+{
+    if (limit >= text.size())
+        return text.size();
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 std::string UserFolderName(std::string_view user)
 {
     std::string name(user);
@@ -82,9 +92,7 @@ std::string UserFolderName(std::string_view user)
         std::uint32_t hash = 2166136261u;
         for (unsigned char c : user)
             hash = (hash ^ c) * 16777619u;
-        size_t cut = kMaxFolderName - 9;
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut;  // never split a UTF-8 sequence
+        const size_t cut = Utf8CutPoint(name, kMaxFolderName - 9);
         char suffix[10];
         std::snprintf(suffix, sizeof suffix, "~%08x", hash);
         name = name.substr(0, cut) + suffix;

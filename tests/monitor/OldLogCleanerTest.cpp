@@ -2,7 +2,6 @@
 
 #include "FakeClock.h"
 #include "Files.h"
-#include "KestrunTasks.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -329,20 +328,6 @@ TEST_F(OldLogCleanerTest, AMissingLogsFolderIsAnEmptyPass)
     const CleanupTally tally = CleanOldLogs(folder_.Path(), clock_.Now());
     EXPECT_EQ(tally.periodFiles, 0u);
     EXPECT_EQ(tally.deleted, 0u);
-}
-
-TEST_F(OldLogCleanerTest, TheProductMakesACleanerOfItsApplicationFolder)
-{
-    Write(Logs() / "d_20240101.xml");
-    Write(Logs() / "d_20240310.xml");
-    DirectoryRegistry hive(folder_ / "registry");
-    KestrunTasks tasks({hive, clock_, folder_.Path().string()});
-    std::unique_ptr<WorkerThread> cleaner = tasks.MakeOldLogCleaner();
-    ASSERT_NE(cleaner, nullptr);
-    cleaner->Start();
-    ASSERT_TRUE(clock_.WaitForSleep(1));
-    EXPECT_EQ(SortedFileNames(Logs()), Names{"d_20240310.xml"});
-    cleaner->Stop();
 }
 
 }  // namespace

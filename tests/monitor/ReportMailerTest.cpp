@@ -3,8 +3,8 @@
 #include "FakeClock.h"
 #include "FakeProcessLauncher.h"
 #include "Files.h"
-#include "KestrunTasks.h"
 #include "RegValue.h"
+#include "RegistryHive.h"
 #include "TempFolder.h"
 #include "ZoneGuard.h"
 
@@ -355,20 +355,6 @@ TEST(DailyReportDocument, OnlyAStylesheetAddressThatFitsIsUsed)
     };
     for (const auto& c : cases)
         EXPECT_EQ(UsableReportStylesheet(c.address), c.used) << c.label;
-}
-
-TEST(ReportMailerProduct, TheFactoryMakesTheReportTaskOfTheApplicationFolder)
-{
-    TempFolder app;
-    DirectoryRegistry hive(app / "registry");
-    FakeClock clock(LocalTimePoint(2024, 3, 1, 8, 0, 0));
-    KestrunTasks tasks({hive, clock, app.Path().string()});
-    std::unique_ptr<WorkerThread> mailer = tasks.MakeReportMailer();
-    ASSERT_NE(mailer, nullptr);
-    mailer->Start();
-    ASSERT_TRUE(clock.WaitForSleep(1));
-    mailer->Stop();
-    EXPECT_EQ(RegValueString("Software\\Ostrel\\ToSendDay", "", false, hive).Get(), "20240301");
 }
 
 }  // namespace

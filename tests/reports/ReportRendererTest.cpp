@@ -336,6 +336,43 @@ TEST_F(HandWrittenReportTest, AStylesheetCannotWriteFiles)
     EXPECT_FALSE(fs::exists(target));
 }
 
+TEST_F(HandWrittenReportTest, AStylesheetReadsOnlyFilesOfTheDocumentsFolder)
+{
+    test::TempFolder outside;
+    ASSERT_TRUE(ReplaceFile(outside / "secret.xml", "<x>SECRET</x>"));
+    ASSERT_TRUE(ReplaceFile(folder_ / "beside.xml", "<x>BESIDE</x>"));
+    fs::create_directory(folder_ / "below");
+    ASSERT_TRUE(ReplaceFile(folder_ / "below" / "deeper.xml", "<x>DEEPER</x>"));
+    fs::create_symlink(outside / "secret.xml", folder_ / "link.xml");
+    struct Case {
+        const char* label;
+        std::string href;
+        const char* shown;  // nullptr: the read is refused
+    };
+    const Case cases[] = {
+        {"a file beside the document", "beside.xml", "BESIDE"},
+        {"a file below its folder", "below/deeper.xml", "DEEPER"},
+        {"a file above it", "../" + outside.Path().filename().string() + "/secret.xml", nullptr},
+        {"an absolute path", (outside / "secret.xml").string(), nullptr},
+        {"a link leading out", "link.xml", nullptr},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ReplaceFile(folder_ / "reads.xsl",
+                                "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                                "<xsl:template match='/'><p><xsl:value-of select=\"document('" + c.href +
+                                    "')/x\"/></p></xsl:template></xsl:stylesheet>"));
+        std::string document = Document(ReportKind::User, Event("d", "1", "5"));
+        document.replace(document.find("users.xsl"), 9, "reads.xsl");
+        const auto html = RenderReport(document, folder_.Path());
+        if (c.shown) {
+            ASSERT_TRUE(html) << c.label << ": " << html.Error();
+            EXPECT_NE(html->find(c.shown), std::string::npos) << c.label << ": " << *html;
+        } else if (html) {
+            EXPECT_EQ(html->find("SECRET"), std::string::npos) << c.label << ": " << *html;
+        }
+    }
+}
+
 TEST_F(HandWrittenReportTest, AFolderWithBlanksAndAccentsIsFound)
 {
     const fs::path logs = folder_ / "Application Data ü" / "Logs";

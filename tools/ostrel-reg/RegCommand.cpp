@@ -184,21 +184,11 @@ std::optional<std::uint32_t> ParseDword(std::string_view text)
     return static_cast<std::uint32_t>(value);
 }
 
-std::string DwordBytes(std::uint32_t value)
-{
-    std::string bytes(4, '\0');
-    for (size_t i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
-    return bytes;
-}
-
 std::string FormatData(const RegData& data)
 {
     constexpr std::string_view kDigits = "0123456789ABCDEF";
     if (data.type == RegType::Dword && data.bytes.size() == 4) {
-        std::uint32_t value = 0;
-        for (size_t i = 0; i < 4; ++i)
-            value |= static_cast<std::uint32_t>(static_cast<unsigned char>(data.bytes[i])) << (8 * i);
+        std::uint32_t value = DwordFromBytes(data.bytes).value_or(0);
         std::string hex;
         do {
             hex.insert(hex.begin(), static_cast<char>(std::tolower(kDigits[value & 0xFu])));
@@ -376,7 +366,7 @@ private:
             if (!number)
                 return SyntaxError("Invalid REG_DWORD data \"" + *options.data +
                                    "\": give a number from 0 to 4294967295, in decimal or in hex with 0x.");
-            data = {RegType::Dword, DwordBytes(*number)};
+            data = DwordData(*number);
         } else {
             return SyntaxError("Invalid type \"" + *options.type + "\"; ostrel-reg stores REG_SZ or REG_DWORD.");
         }

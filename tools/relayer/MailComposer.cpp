@@ -1,6 +1,7 @@
 #include "MailComposer.h"
 
 #include "ReportRendering.h"
+#include "SafeText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -39,9 +40,8 @@ std::string EncodedWords(std::string_view text)
 {
     std::string words;
     while (!text.empty()) {
-        std::size_t cut = std::min<std::size_t>(45, text.size());
-        while (cut < text.size() && cut > 1 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-            --cut;
+        // At least one byte a word, so that broken UTF-8 still ends.
+        const std::size_t cut = std::max<std::size_t>(1, Utf8CutPoint(text, 45));
         if (!words.empty())
             words += ' ';
         words += "=?UTF-8?B?" + Base64(text.substr(0, cut)) + "?=";
