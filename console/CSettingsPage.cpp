@@ -3,6 +3,7 @@
 #include "CMessageDlg.h"
 #include "CSkinButton.h"
 #include "ConsoleTemplates.h"
+#include "MailSettings.h"
 #include "RegValue.h"
 #include "SaveRights.h"
 #include "SettingsDocument.h"
@@ -82,9 +83,7 @@ void CSettingsPage::OnEmailSwitch()
     // Every handler takes all the page's values first, the cost among them.
     TakeCost();
     context_.rights.BeforeChange(this);
-    RegValueDword emailLog(kEmailLog, 0);
-    emailLog.Set(EmailSwitch().isChecked() ? 1 : 0);
-    emailLog.Write();
+    SwitchEmailReport(EmailSwitch().isChecked());
 }
 
 void CSettingsPage::OnPrinterChosen()

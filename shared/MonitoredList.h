@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +26,14 @@ public:
     explicit MonitoredList(std::uint32_t limit = 1) : limit_(limit == 0 ? 1 : limit) {}
 
     bool Lists(std::string_view name) const;
+    // The row that lists `name`, if any.
+    std::optional<std::size_t> IndexOf(std::string_view name) const;
     // A new row with the cost "0".
     AddResult Add(std::string_view name);
     void Remove(std::size_t index);
     void Assign(std::vector<Row> rows) { rows_ = std::move(rows); }
+    // The rows settings.xml holds: its monitored entries, an empty cost as "0".
+    void Load(std::string_view document);
     void Clear() { rows_.clear(); }
 
     const std::vector<Row>& Rows() const { return rows_; }
