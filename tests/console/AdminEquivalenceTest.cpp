@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <sstream>
 
 using namespace ostrel;
@@ -41,9 +42,10 @@ struct Snapshot {
     std::vector<RegEntry> registry;
 };
 
-bool operator==(const RegEntry& a, const RegEntry& b)
+bool SameValues(const std::vector<RegEntry>& a, const std::vector<RegEntry>& b)
 {
-    return a.name == b.name && a.data == b.data;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const RegEntry& x, const RegEntry& y) { return x.name == y.name && x.data == y.data; });
 }
 
 QStringList Words(const QString& step)
@@ -213,7 +215,7 @@ void AdminEquivalenceTest::printerStepsLeaveTheSameDocument_data()
         << kMissing << 1 << QStringList{"monitor Laser --cost 5", "start"} << "";
     QTest::newRow("cost, remove, another, the first again keeps its ID and cost")
         << "<log><printers></printers><users><username>bob</username></users></log>" << 1
-        << QStringList{"monitor Laser", "cost Laser 7", "unmonitor Laser", "monitor Ink --cost 3", "unmonitor Ink",
+        << QStringList{"start", "monitor Laser", "cost Laser 7", "unmonitor Laser", "monitor Ink --cost 3", "unmonitor Ink",
                        "monitor Laser", "stop"}
         << "";
     QTest::newRow("Laser and Laser 2 stay two printers, with a prologue and CRLF kept")
@@ -255,7 +257,7 @@ void AdminEquivalenceTest::printerStepsLeaveTheSameDocument()
     const Snapshot admin = Take();
 
     QCOMPARE(admin.settings, console.settings);
-    QVERIFY(admin.registry == console.registry);
+    QVERIFY(SameValues(admin.registry, console.registry));
     if (refusal.isEmpty())
         QCOMPARE(ConsoleSandbox::Dword("Reset"), std::optional<std::uint32_t>(1));
     QCOMPARE(consoleSaid, refusal.isEmpty() ? QStringList() : QStringList{refusal});
@@ -328,7 +330,7 @@ void AdminEquivalenceTest::mailValuesAreTheDialogs()
     for (std::size_t i = 0; i < std::max(admin.registry.size(), console.registry.size()); ++i)
         QCOMPARE(i < admin.registry.size() ? admin.registry[i].name : std::string(),
                  i < console.registry.size() ? console.registry[i].name : std::string());
-    QVERIFY(admin.registry == console.registry);
+    QVERIFY(SameValues(admin.registry, console.registry));
     QVERIFY(out_.empty() && err_.empty());
 }
 
@@ -372,7 +374,7 @@ void AdminEquivalenceTest::refusalsWriteNothing()
     QVERIFY(out_.empty());
     const Snapshot after = Take();
     QCOMPARE(after.settings, before.settings);
-    QVERIFY(after.registry == before.registry);
+    QVERIFY(SameValues(after.registry, before.registry));
 }
 
 QTEST_MAIN(AdminEquivalenceTest)

@@ -154,7 +154,7 @@ TEST_F(OstrelAdminTest, ConfiguresMonitoringAndMailOfAHeadlessServer)
 
     // And to one that refuses the login and repeats what it was sent: the
     // reason, a failure, and never the password.
-    SmtpSink refusing({.user = "bob", .password = "other", .mechanisms = "PLAIN", .echoAuth = true});
+    SmtpSink refusing({"bob", "other", "PLAIN", {}, {}, false, true});
     ASSERT_NE(refusing.Port(), 0);
     result = Admin(MailSettings(std::to_string(refusing.Port()), "AUTH PLAIN"), std::string(kPassword) + "\n");
     ASSERT_EQ(result.exitCode, 0) << result.err;
