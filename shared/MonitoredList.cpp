@@ -7,11 +7,9 @@
 
 namespace ostrel {
 
-namespace {
-
 // Names as settings.xml keeps them (without the five special characters),
 // compared without regard to case.
-bool SameName(std::string_view a, std::string_view b)
+bool MonitoredList::SameName(std::string_view a, std::string_view b)
 {
     const std::string left = StripXmlSpecials(a);
     const std::string right = StripXmlSpecials(b);
@@ -19,8 +17,6 @@ bool SameName(std::string_view a, std::string_view b)
     return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(),
                                                      [&](char x, char y) { return lower(x) == lower(y); });
 }
-
-} // namespace
 
 bool MonitoredList::Lists(std::string_view name) const
 {

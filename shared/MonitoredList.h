@@ -39,6 +39,9 @@ public:
     const std::vector<Row>& Rows() const { return rows_; }
     std::uint32_t Limit() const { return limit_; }
 
+    // Whether two names are one printer's, by the rule above.
+    static bool SameName(std::string_view a, std::string_view b);
+
     // How many printers the console may mark monitored: the registry value
     // MonitoredPrinterLimit, 1 when it is missing or 0.
     static std::uint32_t ConfiguredLimit();

@@ -107,6 +107,11 @@ TEST_F(OstrelAdminTest, ConfiguresMonitoringAndMailOfAHeadlessServer)
     EXPECT_EQ(Dword("Reset"), 1u);
     result = Admin({"printers"});
     EXPECT_EQ(result.out, "Inkjet: not monitored\nOffice: monitored, 5 cents per page\n") << result.err;
+    result = Admin({"printers", "--json"});
+    EXPECT_EQ(result.out,
+              "[{\"name\":\"Inkjet\",\"monitored\":false,\"cost\":null,\"scheduler\":true},"
+              "{\"name\":\"Office\",\"monitored\":true,\"cost\":5,\"scheduler\":true}]\n")
+        << result.err;
     ASSERT_EQ(Admin({"start"}).exitCode, 0);
     EXPECT_EQ(Dword("AppRuns"), 1u);
 
@@ -138,6 +143,8 @@ TEST_F(OstrelAdminTest, ConfiguresMonitoringAndMailOfAHeadlessServer)
                                   day.substr(6, 2) + " "),
                   std::string::npos)
             << result.out;
+        result = Admin({"status"});
+        EXPECT_EQ(result.out.rfind("application status: Monitoring\nkestrun-host: running (", 0), 0u) << result.out;
         ASSERT_TRUE(host.Signal(SIGTERM));
         ASSERT_TRUE(host.Wait(10s));
     }

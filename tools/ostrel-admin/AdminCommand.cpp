@@ -128,11 +128,9 @@ std::optional<std::string> Commands::SchedulerName(const std::string& name) cons
     const std::vector<std::string> names = SchedulerPrinters();
     if (std::find(names.begin(), names.end(), name) != names.end())
         return name;
-    MonitoredList asked;
-    asked.Add(name);
     std::optional<std::string> found;
     for (const std::string& candidate : names) {
-        if (!asked.Lists(candidate))
+        if (!MonitoredList::SameName(candidate, name))
             continue;
         if (found)
             return std::nullopt;  // two names that differ only in case: ask for the exact one
@@ -208,10 +206,8 @@ void Commands::Printers(bool json)
     for (const std::string& name : scheduler) {
         Line line{name, true, false, std::nullopt};
         // The entry of the same name, as settings.xml keeps names.
-        MonitoredList asked;
-        asked.Add(name);
         for (const auto& entry : configured) {
-            if (!asked.Lists(entry.name))
+            if (!MonitoredList::SameName(entry.name, name))
                 continue;
             line.monitored = line.monitored || entry.monitored;
             line.cost = settings_text::CostOf(document, entry.name);
@@ -330,7 +326,7 @@ void Commands::Status(bool json)
         return;
     }
     // The status page's own words for the switch.
-    env_.out << "monitoring: " << (monitoring ? "Monitoring" : "NOT Monitoring") << '\n';
+    env_.out << "application status: " << (monitoring ? "Monitoring" : "NOT Monitoring") << '\n';
     env_.out << "kestrun-host: " << (status.host.running ? "running" : "not running");
     if (!status.host.foundBy.empty())
         env_.out << " (" << status.host.foundBy << ")";
