@@ -215,8 +215,8 @@ void AdminEquivalenceTest::printerStepsLeaveTheSameDocument_data()
         << kMissing << 1 << QStringList{"monitor Laser --cost 5", "start"} << "";
     QTest::newRow("cost, remove, another, the first again keeps its ID and cost")
         << "<log><printers></printers><users><username>bob</username></users></log>" << 1
-        << QStringList{"start", "monitor Laser", "cost Laser 7", "unmonitor Laser", "monitor Ink --cost 3", "unmonitor Ink",
-                       "monitor Laser", "stop"}
+        << QStringList{"start",         "monitor Laser", "cost Laser 7", "unmonitor Laser", "monitor Ink --cost 3",
+                       "unmonitor Ink", "monitor Laser", "stop"}
         << "";
     QTest::newRow("Laser and Laser 2 stay two printers, with a prologue and CRLF kept")
         << "<?xml version=\"1.0\"?>\r\n<log>\r\n</log>\r\n"
