@@ -278,7 +278,7 @@ EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement
                 }
                 struct stat status {};
                 Safe<FileDescriptor> file =
-                    folder ? folder.folder->OpenFile(open.names[n], kAppend, 0664, MissingFolders::Fail, &status)
+                    folder ? folder.folder->OpenFile(open.names[n], kAppend, kPrivateFileMode, MissingFolders::Fail, &status)
                            : Safe<FileDescriptor>{folder.status, {}};
                 open.statuses[i] = file.status;
                 open.errors[i] = folder ? (file ? 0 : errno) : folder.error;
