@@ -6,6 +6,7 @@
 #include "EventLogWriter.h"
 #include "Files.h"
 #include "JobRecorder.h"
+#include "RegistryHive.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,7 +48,8 @@ struct Scratch {
 
     fs::path folder;
     ostrel::EventLogWriter writer{folder.string(), ostrel::SystemClock()};
-    ostrel::JobRecorder recorder{writer};
+    ostrel::DirectoryRegistry registry{folder / "registry"};
+    ostrel::JobRecorder recorder{writer, registry};
 };
 
 std::unique_ptr<Scratch> g_scratch;
