@@ -172,11 +172,14 @@ Safe<FileDescriptor> Walk(int start, std::string& path, const Names& names, Miss
         int next = OpenAt(from, name, kFolder);
         if (next < 0 && errno == ENOENT && missing == MissingFolders::Create) {
             // Made by another thread or process meanwhile is as good. The
-            // mode is set on the folder opened, never through its name.
+            // mode is set on the folder opened, never through its name, and
+            // only when the umask took from it: a service not allowed to set
+            // the setgid bit gets it from the parent and keeps it so.
             const bool made = ::mkdirat(from, std::string(name).c_str(), kPrivateFolderMode & 0777) == 0;
             if (made || errno == EEXIST)
                 next = OpenAt(from, name, kFolder);
-            if (made && next >= 0)
+            struct stat status {};
+            if (made && next >= 0 && ::fstat(next, &status) == 0 && (status.st_mode & 07777) != kPrivateFolderMode)
                 ::fchmod(next, kPrivateFolderMode);
         }
         if (next < 0)
