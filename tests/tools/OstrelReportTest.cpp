@@ -311,17 +311,16 @@ TEST(OstrelReportProgram, FindsTheApplicationFolderThroughTheRegistry)
     EXPECT_EQ(usage.exitCode, 2);
 }
 
-// Runs the real program as nobody, in the group `group` alone (fork,
-// setgroups, setgid, setuid, exec), and returns its exit code and messages.
-Outcome RunAsNobody(gid_t group, const Args& args, const std::string& registryRoot)
+// Runs `program` as nobody, in the group `group` alone (fork, setgroups,
+// setgid, setuid, exec), and returns its exit code and messages.
+Outcome RunAsNobody(const fs::path& program, gid_t group, const Args& args, const std::string& registryRoot)
 {
     const passwd* nobody = ::getpwnam("nobody");
     if (!nobody)
         return {-1, {}, "no account nobody"};
     const uid_t uid = nobody->pw_uid;
-    const std::string program = test::BuiltProgram("ostrel-report").string();
     const std::string registry = "OSTREL_REGISTRY_ROOT=" + registryRoot;
-    std::vector<std::string> texts = {program};
+    std::vector<std::string> texts = {program.string()};
     texts.insert(texts.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& text : texts)
@@ -378,16 +377,22 @@ TEST(OstrelReportProgram, AnAccountOutsideTheGroupIsToldWhoMayReadTheReports)
 
     const passwd* nobody = ::getpwnam("nobody");
     ASSERT_NE(nobody, nullptr);
+    // A copy nobody can reach, wherever the build lies.
+    test::TempFolder bin;
+    fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const fs::path program = bin / "ostrel-report";
+    fs::copy_file(test::BuiltProgram("ostrel-report"), program);
     const std::string told = "ostrel-report: Reports are for the members of the group root, and nobody is not one of "
                              "them. An administrator adds an account to it with: adduser nobody root (the account "
                              "then logs in again).\n";
     for (const Args& args : {Args{}, Args{"--printer", "Laser", "--format", "csv"}, Args{"--user", "anna"}}) {
-        const Outcome outsider = RunAsNobody(nobody->pw_gid, args, registry.Path().string());
+        const Outcome outsider = RunAsNobody(program, nobody->pw_gid, args, registry.Path().string());
         EXPECT_EQ(outsider.code, 1) << outsider.err;
         EXPECT_EQ(outsider.err, told);
         EXPECT_EQ(outsider.out, "");
     }
-    const Outcome member = RunAsNobody(0, {"--period", "This year", "--format", "csv"}, registry.Path().string());
+    const Outcome member =
+        RunAsNobody(program, 0, {"--period", "This year", "--format", "csv"}, registry.Path().string());
     ASSERT_EQ(member.code, 0) << member.err;
     EXPECT_EQ(ParseCsv(member.out).size(), 2u) << member.out;
 }
