@@ -168,12 +168,17 @@ QStringList AdminEquivalenceTest::ConsoleDoes(CQuillmereDlg& console, const QStr
     } else if (words[0] == "start" || words[0] == "stop") {
         console.PageBar().ShowPage(0);
         QTest::mouseClick(console.StatusPage().Button(words[0] == "start" ? 1047 : 1048), Qt::LeftButton);
+    } else if (words[0] == "documents") {
+        console.PageBar().ShowPage(3);
+        if (settings.DocumentNamesSwitch().isChecked() != (words[1] == "on"))
+            QTest::mouseClick(&settings.DocumentNamesSwitch(), Qt::LeftButton);
     } else if (words[0] == "mail") {
         console.PageBar().ShowPage(3);
         if (settings.EmailSwitch().isChecked() != (words[1] == "--on"))
             QTest::mouseClick(&settings.EmailSwitch(), Qt::LeftButton);
     }
     QStringList said = catcher.texts;
+    said.removeIf([](const QString& text) { return text.startsWith("From now on the names of the documents"); });
     said.removeAll(
         QStringLiteral("From now on all jobs printed will have this cost assigned. The jobs monitored util now will "
                        "have the old cost."));
@@ -220,7 +225,8 @@ void AdminEquivalenceTest::printerStepsLeaveTheSameDocument_data()
         << "";
     QTest::newRow("Laser and Laser 2 stay two printers, with a prologue and CRLF kept")
         << "<?xml version=\"1.0\"?>\r\n<log>\r\n</log>\r\n"
-        << 2 << QStringList{"monitor Laser 2", "monitor Laser --cost 0", "cost Laser 2 9", "mail --on", "mail --off"}
+        << 2 << QStringList{"monitor Laser 2", "monitor Laser --cost 0", "cost Laser 2 9", "mail --on",
+                            "mail --off",      "documents off"}
         << "";
     QTest::newRow("the limit of one")
         << "<log><printers><name>Laser</name><ID>4</ID><cost>2</cost><monitored>1</monitored></printers></log>" << 1
@@ -355,7 +361,7 @@ void AdminEquivalenceTest::refusalsWriteNothing_data()
     for (const QStringList& args :
          {QStringList{"monitor", "Laser", "--cost", "4"}, QStringList{"unmonitor", "Laser"},
           QStringList{"cost", "Laser", "3"}, QStringList{"start"}, QStringList{"stop"}, QStringList{"mail", "--off"},
-          QStringList{"mail", "test"},
+          QStringList{"mail", "test"}, QStringList{"documents", "off"},
           QStringList{"mail", "--to", "a@b", "--from-name", "O", "--from", "o@x", "--server", "x", "--auth", "None"}})
         QTest::newRow(qPrintable("no rights: " + args.join(' '))) << args << false << denial;
 }

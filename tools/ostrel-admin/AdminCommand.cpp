@@ -1,6 +1,7 @@
 #include "AdminCommand.h"
 
 #include "ApplicationFolder.h"
+#include "DocumentNames.h"
 #include "EPrinter.h"
 #include "MailSettings.h"
 #include "MonitoredList.h"
@@ -29,7 +30,8 @@ constexpr const char* kUsageText =
     "       ostrel-admin status [--json]\n"
     "       ostrel-admin mail --to ADDRESS --from-name NAME --from ADDRESS --server HOST\n"
     "                         [--port N] [--auth METHOD] [--user NAME]   (password on standard input)\n"
-    "       ostrel-admin mail --on | --off | test\n";
+    "       ostrel-admin mail --on | --off | test\n"
+    "       ostrel-admin documents on | off\n";
 
 // A command's failure: the one line that says why, and the exit status.
 struct Failure {
@@ -92,6 +94,7 @@ private:
     void Status(bool json);
     void Mail(const std::vector<std::string>& options);
     void MailTest();
+    void Documents(bool record);
 
     // The application folder; refused when AppPath is not set, since every
     // document would then be looked for at the root.
@@ -179,6 +182,8 @@ int Commands::Dispatch(const std::vector<std::string>& args)
     } else if (command == "mail" && count == 2 && (args[1] == "--on" || args[1] == "--off")) {
         NeedRights();
         SwitchEmailReport(args[1] == "--on");
+    } else if (command == "documents" && count == 2 && (args[1] == "on" || args[1] == "off")) {
+        Documents(args[1] == "on");
     } else if (command == "mail" && count > 1) {
         Mail({args.begin() + 1, args.end()});
     } else {
@@ -312,6 +317,7 @@ void Commands::Status(bool json)
     if (env_.host)
         status.host = env_.host();
     status.lastRecord = LastRecordTime(AppFolder());
+    status.documentNames = RecordsDocumentNames();
     status.centralStore = CentralStoreState();
 
     const bool monitoring = status.appRuns == 1;
@@ -319,7 +325,8 @@ void Commands::Status(bool json)
         env_.out << "{\"monitoring\":" << (monitoring ? "true" : "false") << ",\"appRuns\":" << status.appRuns
                  << ",\"host\":{\"running\":" << (status.host.running ? "true" : "false")
                  << ",\"foundBy\":" << JsonString(status.host.foundBy)
-                 << "},\"lastRecord\":" << (status.lastRecord ? JsonString(*status.lastRecord) : "null");
+                 << "},\"lastRecord\":" << (status.lastRecord ? JsonString(*status.lastRecord) : "null")
+                 << ",\"documentNames\":" << (status.documentNames ? "true" : "false");
         if (status.centralStore)
             env_.out << ",\"centralStore\":" << JsonString(*status.centralStore);
         env_.out << "}\n";
@@ -332,8 +339,17 @@ void Commands::Status(bool json)
         env_.out << " (" << status.host.foundBy << ")";
     env_.out << '\n';
     env_.out << "last record: " << (status.lastRecord ? OnOneLine(*status.lastRecord) : "none") << '\n';
+    env_.out << "document names: " << (status.documentNames ? "recorded" : "not recorded") << '\n';
     if (status.centralStore)
         env_.out << "central store: " << OnOneLine(*status.centralStore) << '\n';
+}
+
+// The settings page's switch of document names in the records.
+void Commands::Documents(bool record)
+{
+    NeedRights();
+    if (!SetRecordsDocumentNames(record))
+        throw Failure{"RecordDocumentNames could not be written to the registry store"};
 }
 
 // The e-mail dialog's Modify: the values given, the others as stored.

@@ -9,11 +9,13 @@
 namespace ostrel {
 
 // What `ostrel-admin status` tells: the monitoring switch, the host process,
-// the time of the last record, and the central store's state.
+// the time of the last record, whether records name the documents, and the
+// central store's state.
 struct AdminStatus {
     std::uint32_t appRuns = 0;  // monitoring is on when it is 1
     DaemonState host;
     std::optional<std::string> lastRecord;    // "2024-02-29 10:05", local time
+    bool documentNames = true;                // records name the documents (RecordDocumentNames)
     std::optional<std::string> centralStore;  // nothing: no central store configured
 };
 
