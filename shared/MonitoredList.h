@@ -9,7 +9,8 @@
 
 namespace ostrel {
 
-// The printers page's list of monitored printers before it is applied:
+// The printers page's list of monitored printers before it is applied (and
+// ostrel-admin's, for one step):
 // names with their cost per page as text, at most `limit` of them. A name
 // is listed when a row carries the same name as settings.xml stores it,
 // without regard to case, as the spooler treats queue names; "Laser" and
