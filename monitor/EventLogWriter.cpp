@@ -58,6 +58,11 @@ EventLogWriter::EventLogWriter(std::string appFolder, Clock& clock)
 {
 }
 
+EventLogWriter::~EventLogWriter()
+{
+    Settle();
+}
+
 std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const std::string& userFolder,
                                                   const std::string& printerFolder) const
 {
@@ -73,46 +78,124 @@ std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const st
 
 void EventLogWriter::Replay()
 {
-    std::lock_guard lock(journalLock_);
-    journal_.Load();
-    for (const PendingRecord& pending : journal_.Pending())
-        keptBack_.insert(pending.sequence);
-    FlushKeptLocked();
+    {
+        std::lock_guard lock(journalLock_);
+        journal_.Load();
+        for (const PendingRecord& pending : journal_.Pending())
+            keptBack_.insert(pending.sequence);
+        FlushKeptLocked();
+    }
+    Settle();
 }
 
-void EventLogWriter::Write(const EventRecord& record)
+bool EventLogWriter::Write(const EventRecord& record)
 {
+    // A job whose end another monitor of its queue took on already (the one
+    // stopping at a reload, say) is not taken on twice.
+    const auto takenOn = [&] {
+        return record.jobId != 0 && !record.queue.empty() &&
+               journal_.Recorded(record.queue, record.jobId, Seconds(clock_.Now()));
+    };
     {
         // Behind records kept back, in order.
         std::lock_guard lock(journalLock_);
+        if (takenOn())
+            return false;
         if (!keptBack_.empty()) {
             keptBack_.insert(journal_.Take(record, Seconds(clock_.Now())));
             FlushKeptLocked();
-            return;
+            return true;
         }
     }
     RecordPlacement placement = Place(record);
     OpenRecord open = Open(placement);
     placement.sizesBefore = open.sizes;
     std::uint64_t sequence = 0;
+    std::uint64_t mark = 0;
     {
         std::lock_guard lock(journalLock_);
+        if (takenOn())
+            return false;
         sequence = journal_.TakePlaced(record, placement.writtenAt, placement);
+        mark = journal_.Mark();
     }
+    // The durable point, shared with the records other monitors took
+    // meanwhile. Should the disk refuse it, the record is still written: a
+    // crash may then lose it, as one before the journal line would.
+    if (!journal_.SyncThrough(mark))
+        log_.Warn("Logs: the journal could not be synced; records may not survive a power cut");
     const Outcome outcome = WriteOpen(open, placement, record.text, false);
-    std::lock_guard lock(journalLock_);
-    if (outcome == Outcome::Kept)
-        KeepLocked(sequence);
-    else
-        journal_.Done(sequence);
+    bool settle = false;
+    {
+        std::lock_guard lock(journalLock_);
+        if (outcome == Outcome::Kept)
+            KeepLocked(sequence);
+        else
+            AppliedLocked(sequence, open, placement);
+        settle = SettleDueLocked();
+    }
+    if (settle)
+        Settle();
+    return true;
 }
 
 void EventLogWriter::RetryKept()
 {
     if (!kept_)
         return;
+    {
+        std::lock_guard lock(journalLock_);
+        FlushKeptLocked();
+    }
+    Settle();
+}
+
+void EventLogWriter::AppliedLocked(std::uint64_t sequence, const OpenRecord& open, const RecordPlacement& placement)
+{
+    if (unsettled_.sequences.empty())
+        unsettled_.oldest = clock_.Now();
+    unsettled_.sequences.push_back(sequence);
+    for (std::size_t i = 0; i < open.files.size(); ++i) {
+        if (!open.files[i])
+            continue;
+        unsettled_.files.emplace(open.files[i].get(), open.files[i]);
+        // A file this record may have made keeps its name only once its
+        // folder is synced.
+        const RecordFolder& folder = open.folders[i / open.names.size()];
+        if (placement.sizesBefore[i] <= 0 && folder)
+            unsettled_.folders.emplace(folder.folder.get(), folder.folder);
+    }
+}
+
+bool EventLogWriter::SettleDueLocked() const
+{
+    return unsettled_.sequences.size() >= kSettleBatch ||
+           (!unsettled_.sequences.empty() && clock_.Now() - unsettled_.oldest >= kSettleAfter);
+}
+
+void EventLogWriter::Settle()
+{
+    std::lock_guard settling(settleLock_);
+    Unsettled batch;
+    {
+        std::lock_guard lock(journalLock_);
+        std::swap(batch, unsettled_);
+    }
+    if (batch.sequences.empty())
+        return;
+    bool synced = true;
+    for (const auto& [fd, file] : batch.files)
+        synced = SyncData(file->Get()) && synced;
+    for (const auto& [fd, folder] : batch.folders)
+        synced = SyncAll(folder->Descriptor()) && synced;
+    // Unconfirmed, the records stay pending: the next start checks them.
+    if (!synced) {
+        log_.Warn("Logs: the period files could not be synced; their records are checked again at the next start");
+        return;
+    }
     std::lock_guard lock(journalLock_);
-    FlushKeptLocked();
+    for (const std::uint64_t sequence : batch.sequences)
+        journal_.Done(sequence);
 }
 
 Clock::TimePoint EventLogWriter::WatchedSince(const std::string& queue)
@@ -146,6 +229,9 @@ void EventLogWriter::FlushKeptLocked()
     while (!keptBack_.empty()) {
         const std::uint64_t sequence = *keptBack_.begin();
         std::optional<PendingRecord> pending = journal_.Find(sequence);
+        // Its line on the disk before its first append.
+        if (pending && !journal_.SyncThrough(journal_.Mark()))
+            log_.Warn("Logs: the journal could not be synced; records may not survive a power cut");
         if (pending) {
             const bool placed = pending->placement.has_value();
             if (!placed)
@@ -159,7 +245,7 @@ void EventLogWriter::FlushKeptLocked()
                 KeepLocked(sequence);
                 return;
             }
-            journal_.Done(sequence);
+            AppliedLocked(sequence, open, *pending->placement);
         }
         keptBack_.erase(sequence);
     }
