@@ -169,8 +169,12 @@ void EventLogWriter::AppliedLocked(std::uint64_t sequence, const OpenRecord& ope
 
 bool EventLogWriter::SettleDueLocked() const
 {
-    return unsettled_.sequences.size() >= kSettleBatch ||
-           (!unsettled_.sequences.empty() && clock_.Now() - unsettled_.oldest >= kSettleAfter);
+    // Each settling syncs every file touched since the last: with many
+    // printers and users it waits for more records, so that a record pays
+    // at most half a sync for it.
+    const std::size_t records = unsettled_.sequences.size();
+    return (records >= kSettleBatch && records >= 2 * (unsettled_.files.size() + unsettled_.folders.size())) ||
+           (records != 0 && clock_.Now() - unsettled_.oldest >= kSettleAfter);
 }
 
 void EventLogWriter::Settle()

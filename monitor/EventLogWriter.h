@@ -42,8 +42,8 @@ public:
     static constexpr std::size_t kHeadRoom = 525;  // blanks a new period file starts with
     static constexpr const char* kJournalName = "Kestrun.journal";
 
-    // Records are settled once this many wait, or the oldest has waited
-    // this long.
+    // Records are settled once this many wait (and twice as many as the
+    // files they touched), or the oldest has waited this long.
     static constexpr std::size_t kSettleBatch = 64;
     static constexpr std::chrono::seconds kSettleAfter{2};
 
