@@ -233,9 +233,6 @@ void EventLogWriter::FlushKeptLocked()
     while (!keptBack_.empty()) {
         const std::uint64_t sequence = *keptBack_.begin();
         std::optional<PendingRecord> pending = journal_.Find(sequence);
-        // Its line on the disk before its first append.
-        if (pending && !journal_.SyncThrough(journal_.Mark()))
-            log_.Warn("Logs: the journal could not be synced; records may not survive a power cut");
         if (pending) {
             const bool placed = pending->placement.has_value();
             if (!placed)
@@ -245,6 +242,10 @@ void EventLogWriter::FlushKeptLocked()
                 pending->placement->sizesBefore = open.sizes;
                 journal_.Place(sequence, *pending->placement);
             }
+            // Its lines, the placement too, on the disk before its first
+            // append: a replay must find the sizes its appends went after.
+            if (!journal_.SyncThrough(journal_.Mark()))
+                log_.Warn("Logs: the journal could not be synced; records may not survive a power cut");
             if (WriteOpen(open, *pending->placement, pending->record.text, true) == Outcome::Kept) {
                 KeepLocked(sequence);
                 return;

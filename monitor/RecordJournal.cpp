@@ -338,8 +338,8 @@ void RecordJournal::Open()
     if (!size)
         return;
     // A journal made just now must keep its name through a power cut.
-    if (*size == 0 && !SyncAll(folder.value.Descriptor()))
-        return;
+    if (*size == 0)
+        SyncAll(folder.value.Descriptor());
     std::lock_guard lock(syncLock_);
     out_ = std::make_shared<const FileDescriptor>(std::move(file.value));
     written_ = static_cast<std::int64_t>(*size);
