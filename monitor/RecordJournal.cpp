@@ -296,6 +296,10 @@ bool RecordJournal::Recorded(const std::string& queue, std::uint32_t jobId, std:
 
 bool RecordJournal::Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const
 {
+    // A job still pending is being written, whenever it ended.
+    for (const PendingRecord& pending : pending_)
+        if (pending.record.jobId == jobId && pending.record.queue == queue)
+            return false;
     if (Recorded(queue, jobId, endedAt))
         return false;
     const auto found = queues_.find(queue);
