@@ -158,12 +158,12 @@ void EventLogWriter::AppliedLocked(std::uint64_t sequence, const OpenRecord& ope
     for (std::size_t i = 0; i < open.files.size(); ++i) {
         if (!open.files[i])
             continue;
-        unsettled_.files.emplace(open.files[i].get(), open.files[i]);
+        const std::string& folder = open.relatives[i / open.names.size()];
+        unsettled_.files.insert(folder + "/" + open.names[i % open.names.size()]);
         // A file this record may have made keeps its name only once its
         // folder is synced.
-        const RecordFolder& folder = open.folders[i / open.names.size()];
-        if (placement.sizesBefore[i] <= 0 && folder)
-            unsettled_.folders.emplace(folder.folder.get(), folder.folder);
+        if (placement.sizesBefore[i] <= 0)
+            unsettled_.folders.insert(folder);
     }
 }
 
@@ -187,11 +187,17 @@ void EventLogWriter::Settle()
     }
     if (batch.sequences.empty())
         return;
-    bool synced = true;
-    for (const auto& [fd, file] : batch.files)
-        synced = SyncData(file->Get()) && synced;
-    for (const auto& [fd, folder] : batch.folders)
-        synced = SyncAll(folder->Descriptor()) && synced;
+    // A file deleted meanwhile has nothing left to sync.
+    const Safe<SafeFolder> app = SafeFolder::Open(appFolder_);
+    bool synced = static_cast<bool>(app);
+    for (const std::string& relative : app ? batch.files : std::set<std::string>()) {
+        const Safe<FileDescriptor> file = app.value.OpenFile(relative, O_RDONLY | O_NONBLOCK);
+        synced = (file ? SyncData(file.value.Get()) : file.status == SafeStatus::Missing) && synced;
+    }
+    for (const std::string& relative : app ? batch.folders : std::set<std::string>()) {
+        const Safe<SafeFolder> folder = app.value.Folder(relative);
+        synced = (folder ? SyncAll(folder.value.Descriptor()) : folder.status == SafeStatus::Missing) && synced;
+    }
     // Unconfirmed, the records stay pending: the next start checks them.
     if (!synced) {
         log_.Warn("Logs: the period files could not be synced; their records are checked again at the next start");
@@ -344,8 +350,9 @@ EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement
     const auto below = [](const char* parent, const std::string& name) {
         return name.empty() ? std::string(parent) : parent + ("/" + name);
     };
-    const std::array<std::string, 3> relatives = {"Logs", below("Logs/Users", placement.userFolder),
-                                                  below("Logs/Printers", placement.printerFolder)};
+    open.relatives = {"Logs", below("Logs/Users", placement.userFolder),
+                      below("Logs/Printers", placement.printerFolder)};
+    const std::array<std::string, 3>& relatives = open.relatives;
     open.names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
     const std::size_t count = open.names.size();
     open.files.resize(3 * count);

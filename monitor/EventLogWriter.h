@@ -89,6 +89,7 @@ private:
     static constexpr std::size_t kCachedFiles = 128;
     // A record's eighteen files, open for appending, with their sizes.
     struct OpenRecord {
+        std::array<std::string, 3> relatives;  // of the folders, below the application folder
         std::array<RecordFolder, 3> folders;
         std::vector<std::string> names;  // the six of each folder
         std::vector<std::shared_ptr<const FileDescriptor>> files;  // null: not opened
@@ -114,11 +115,13 @@ private:
     void AppliedLocked(std::uint64_t sequence, const OpenRecord& open, const RecordPlacement& placement);
     bool SettleDueLocked() const;
 
-    // Records applied and not yet marked done, with what must be synced first.
+    // Records applied and not yet marked done, with what must be synced
+    // first, by name: they are opened afresh to be synced, so that records
+    // waiting for it hold no descriptors.
     struct Unsettled {
         std::vector<std::uint64_t> sequences;
-        std::map<const FileDescriptor*, std::shared_ptr<const FileDescriptor>> files;
-        std::map<const SafeFolder*, std::shared_ptr<const SafeFolder>> folders;  // that gained a file
+        std::set<std::string> files;
+        std::set<std::string> folders;  // that gained a file
         Clock::TimePoint oldest{};
     };
 
