@@ -134,8 +134,13 @@ bool EventLogWriter::Write(const EventRecord& record)
             AppliedLocked(sequence, open, placement);
         settle = SettleDueLocked();
     }
-    if (settle)
-        Settle();
+    // A monitor that finds another settling goes on: the records it adds
+    // are settled next time.
+    if (settle) {
+        std::unique_lock settling(settleLock_, std::try_to_lock);
+        if (settling)
+            SettleLocked();
+    }
     return true;
 }
 
@@ -180,6 +185,11 @@ bool EventLogWriter::SettleDueLocked() const
 void EventLogWriter::Settle()
 {
     std::lock_guard settling(settleLock_);
+    SettleLocked();
+}
+
+void EventLogWriter::SettleLocked()
+{
     Unsettled batch;
     {
         std::lock_guard lock(journalLock_);

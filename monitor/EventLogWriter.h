@@ -114,6 +114,7 @@ private:
     // The record is in its files; its done mark waits for their sync.
     void AppliedLocked(std::uint64_t sequence, const OpenRecord& open, const RecordPlacement& placement);
     bool SettleDueLocked() const;
+    void SettleLocked();  // holding settleLock_
 
     // Records applied and not yet marked done, with what must be synced
     // first, by name: they are opened afresh to be synced, so that records
