@@ -14,6 +14,7 @@
 #include "Files.h"
 #include "JobRecorder.h"
 #include "PrinterMonitor.h"
+#include "RegistryHive.h"
 
 #include <sys/stat.h>
 
@@ -146,7 +147,8 @@ int main(int argc, char** argv)
     {
         ostrel::EventLogWriter writer(folder.string(), ostrel::SystemClock());
         writer.Replay();
-        ostrel::JobRecorder recorder(writer);
+        ostrel::DirectoryRegistry registry(folder / "registry");
+        ostrel::JobRecorder recorder(writer, registry);
         ostrel::PrinterMonitor monitor(*spooler, recorder, ostrel::SystemClock());
         monitor.Assign("bench", "5");
         monitor.Start();
