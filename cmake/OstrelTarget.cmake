@@ -7,7 +7,23 @@ function(ostrel_target_defaults target)
   if(OSTREL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+  # Hardened as Debian builds its own binaries: stack protector, full RELRO
+  # with immediate binding, PIE (CMAKE_POSITION_INDEPENDENT_CODE), and
+  # checked libc calls where the optimiser can see buffer sizes. Fortify
+  # needs optimisation and gets in the sanitizers' way, so Debug and the
+  # sanitized builds go without it.
+  target_compile_options(${target} PRIVATE -fstack-protector-strong)
+  if(NOT OSTREL_SANITIZE AND NOT OSTREL_FUZZ)
+    target_compile_definitions(${target} PRIVATE
+      $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+  endif()
+  target_link_options(${target} PRIVATE LINKER:-z,relro LINKER:-z,now)
 endfunction()
+
+# Executables link with -pie as well as their objects being position
+# independent.
+include(CheckPIESupported)
+check_pie_supported()
 
 if(OSTREL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
