@@ -22,14 +22,8 @@ constexpr int kAppend = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK;
 // The six names of one folder, from the day to the year.
 std::vector<std::string> PeriodNames(const PeriodKeys& keys)
 {
-    return {
-        "d_" + keys.day + ".xml",
-        "w_" + keys.week + "_" + keys.year + ".xml",
-        "m_" + keys.month + "_" + keys.year + ".xml",
-        "q_" + keys.quarter + "_" + keys.year + ".xml",
-        "s_" + keys.semester + "_" + keys.year + ".xml",
-        "y_" + keys.year + ".xml",
-    };
+    const auto names = PeriodFileNames(keys);
+    return {names.begin(), names.end()};
 }
 
 std::int64_t Seconds(Clock::TimePoint at)
@@ -61,13 +55,12 @@ EventLogWriter::EventLogWriter(std::string appFolder, Clock& clock)
 std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const std::string& userFolder,
                                                   const std::string& printerFolder) const
 {
-    const fs::path logs = InApplicationFolder(appFolder_, "Logs");
     const std::vector<std::string> names = PeriodNames(PeriodKeysAt(now));
     std::vector<fs::path> files;
-    // An empty folder name puts the files straight into Users or Printers.
-    for (const fs::path& folder : {logs, logs / "Users" / userFolder, logs / "Printers" / printerFolder})
+    for (const std::string& relative :
+         {std::string(kLogsFolder), UserLogsFolder(userFolder), PrinterLogsFolder(printerFolder)})
         for (const std::string& name : names)
-            files.push_back(folder / name);
+            files.push_back(InApplicationFolder(appFolder_, relative) / name);
     return files;
 }
 
@@ -250,11 +243,8 @@ void EventLogWriter::KeepFile(const std::string& relative, std::shared_ptr<const
 EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement)
 {
     OpenRecord open;
-    const auto below = [](const char* parent, const std::string& name) {
-        return name.empty() ? std::string(parent) : parent + ("/" + name);
-    };
-    const std::array<std::string, 3> relatives = {"Logs", below("Logs/Users", placement.userFolder),
-                                                  below("Logs/Printers", placement.printerFolder)};
+    const std::array<std::string, 3> relatives = {std::string(kLogsFolder), UserLogsFolder(placement.userFolder),
+                                                  PrinterLogsFolder(placement.printerFolder)};
     open.names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
     const std::size_t count = open.names.size();
     open.files.resize(3 * count);
