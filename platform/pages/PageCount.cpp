@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace ostrel::pages {
 namespace {
@@ -44,25 +45,21 @@ Format DetectFormat(std::string_view document)
 
 std::uint32_t CountPages(std::string_view document, const CountLimits& limits)
 {
+    using Counter = std::uint32_t (*)(std::string_view, const CountLimits&);
+    static constexpr std::pair<Format, Counter> kCounters[] = {
+        {Format::Pdf, CountPdfPages},
+        {Format::PostScript, CountPostScriptPages},
+        {Format::Pcl, CountPclPages},
+        {Format::PclXl, CountPclXlPages},
+        {Format::CupsRaster, CountCupsRasterPages},
+        {Format::AppleRaster, CountAppleRasterPages},
+        {Format::Text, CountTextPages},
+    };
     document = document.substr(0, limits.maxBytes);
-    switch (DetectFormat(document)) {
-    case Format::Pdf:
-        return CountPdfPages(document, limits);
-    case Format::PostScript:
-        return CountPostScriptPages(document, limits);
-    case Format::Pcl:
-        return CountPclPages(document, limits);
-    case Format::PclXl:
-        return CountPclXlPages(document, limits);
-    case Format::CupsRaster:
-        return CountCupsRasterPages(document, limits);
-    case Format::AppleRaster:
-        return CountAppleRasterPages(document, limits);
-    case Format::Text:
-        return CountTextPages(document, limits);
-    case Format::Unknown:
-        break;
-    }
+    const Format format = DetectFormat(document);
+    for (const auto& [known, count] : kCounters)
+        if (known == format)
+            return count(document, limits);
     return 0;
 }
 
