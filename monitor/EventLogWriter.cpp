@@ -179,12 +179,12 @@ EventLogWriter::RecordFolder EventLogWriter::FolderFor(const std::string& relati
     if (!app_)
         app_ = SafeFolder::Open(appFolder_);
     if (!app_)
-        return {nullptr, app_.status, errno};
+        return {nullptr, app_.status, app_.error};
     if (auto cached = folders_.find(relative); cached != folders_.end())
         return {cached->second, SafeStatus::Ok, 0};
     Safe<SafeFolder> folder = app_.value.Folder(relative, MissingFolders::Create);
     if (!folder)
-        return {nullptr, folder.status, errno};
+        return {nullptr, folder.status, folder.error};
     // Users come and go: the cache starts afresh rather than grow for ever.
     if (folders_.size() >= kCachedFolders)
         folders_.clear();
@@ -271,7 +271,7 @@ EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement
                     folder ? folder.folder->OpenFile(open.names[n], kAppend, 0664, MissingFolders::Fail, &status)
                            : Safe<FileDescriptor>{folder.status, {}};
                 open.statuses[i] = file.status;
-                open.errors[i] = folder ? (file ? 0 : errno) : folder.error;
+                open.errors[i] = folder ? file.error : folder.error;
                 open.sizes[i] = file ? static_cast<std::int64_t>(status.st_size) : -1;
                 if (file) {
                     open.files[i] = std::make_shared<const FileDescriptor>(std::move(file.value));

@@ -175,8 +175,10 @@ Safe<FileDescriptor> Walk(int start, std::string& path, const Names& names, Miss
             if (::mkdirat(from, std::string(name).c_str(), 0777) == 0 || errno == EEXIST)
                 next = OpenAt(from, name, kFolder);
         }
-        if (next < 0)
-            return {Failure(errno, from, name, path), {}};
+        if (next < 0) {
+            const int error = errno;
+            return {Failure(error, from, name, path), {}, error};
+        }
         current = FileDescriptor(next);
     }
     return {SafeStatus::Ok, std::move(current)};
@@ -188,6 +190,7 @@ struct Parent {
     FileDescriptor folder;
     std::string path;  // of the file
     std::string name;
+    int error = 0;
 };
 
 Parent ParentOf(int start, const std::string& startPath, std::string_view relative, MissingFolders missing)
@@ -200,7 +203,7 @@ Parent ParentOf(int start, const std::string& startPath, std::string_view relati
     std::string path = startPath;
     Safe<FileDescriptor> folder = Walk(start, path, *names, missing);
     if (!folder)
-        return {folder.status, {}, {}, {}};
+        return {folder.status, {}, {}, {}, folder.error};
     return {SafeStatus::Ok, std::move(folder.value), Join(path, name), name};
 }
 
@@ -233,8 +236,10 @@ Safe<SafeFolder> SafeFolder::Open(const std::filesystem::path& appFolder, std::s
 {
     const std::string root = appFolder.empty() ? std::string("/") : appFolder.string();
     FileDescriptor fd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.Valid())
-        return {errno == ENOENT ? SafeStatus::Missing : SafeStatus::Failed, {}};
+    if (!fd.Valid()) {
+        const int error = errno;
+        return {error == ENOENT ? SafeStatus::Missing : SafeStatus::Failed, {}, error};
+    }
     return SafeFolder(std::move(fd), root).Folder(relative, missing);
 }
 
@@ -246,7 +251,7 @@ Safe<SafeFolder> SafeFolder::Folder(std::string_view relative, MissingFolders mi
     std::string path = path_;
     Safe<FileDescriptor> fd = Walk(fd_.Get(), path, *names, missing);
     if (!fd)
-        return {fd.status, {}};
+        return {fd.status, {}, fd.error};
     return {SafeStatus::Ok, SafeFolder(std::move(fd.value), std::move(path))};
 }
 
@@ -261,16 +266,18 @@ Safe<FileDescriptor> SafeFolder::OpenFile(std::string_view relative, int flags, 
     if (!here) {
         parent = ParentOf(fd_.Get(), path_, relative, missing);
         if (parent.status != SafeStatus::Ok)
-            return {parent.status, {}};
+            return {parent.status, {}, parent.error};
     }
     const int folder = here ? fd_.Get() : parent.folder.Get();
     const std::string_view name = here ? relative : std::string_view(parent.name);
     FileDescriptor fd(OpenAt(folder, name, flags | O_NONBLOCK, mode));
-    if (!fd.Valid())
-        return {Failure(errno, folder, name, here ? Join(path_, name) : parent.path), {}};
+    if (!fd.Valid()) {
+        const int error = errno;
+        return {Failure(error, folder, name, here ? Join(path_, name) : parent.path), {}, error};
+    }
     struct stat status {};
     if (::fstat(fd.Get(), &status) != 0)
-        return {SafeStatus::Failed, {}};
+        return {SafeStatus::Failed, {}, errno};
     if (!S_ISREG(status.st_mode))
         return {SafeStatus::WrongType, {}};
     if (opened)
@@ -278,7 +285,7 @@ Safe<FileDescriptor> SafeFolder::OpenFile(std::string_view relative, int flags, 
     if ((flags & O_NONBLOCK) == 0) {
         const int current = ::fcntl(fd.Get(), F_GETFL);
         if (current < 0 || ::fcntl(fd.Get(), F_SETFL, current & ~O_NONBLOCK) != 0)
-            return {SafeStatus::Failed, {}};
+            return {SafeStatus::Failed, {}, errno};
     }
     return {SafeStatus::Ok, std::move(fd)};
 }
