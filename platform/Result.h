@@ -27,11 +27,7 @@ class Result {
 public:
     using Value = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
 
-    Result()
-        requires std::is_void_v<T>
-        : state_(std::monostate{})
-    {
-    }
+    Result() requires std::is_void_v<T> : state_(std::monostate{}) {}
     Result(Value value) : state_(std::move(value)) {}
     Result(Failure failure) : state_(std::move(failure)) {}
 
