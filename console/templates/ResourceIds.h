@@ -112,6 +112,7 @@ inline constexpr int kEmailSwitch = 1023;
 inline constexpr int kConfigure = 1024;
 inline constexpr int kCost = 1044;
 inline constexpr int kApply = 1045;
+inline constexpr int kDocumentNames = 1059;
 } // namespace settings
 
 // The report viewer: the area that holds the page and the tables, and its
