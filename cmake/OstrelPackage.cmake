@@ -22,10 +22,6 @@ foreach(component monitor console)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ostrel-${component} COMPONENT ${component})
 endforeach()
 
-# What lintian reports wrongly of our binaries, each with its reason.
-install(FILES ${package_source}/monitor/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-  RENAME ostrel-monitor COMPONENT monitor)
-
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ostrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
