@@ -52,8 +52,9 @@ period logs: day, week, month, quarter, semester and year, for the
 machine, each user and each printer.
 .
 This package holds the monitor and its service, kestrun-host, the mailer
-of the daily report, Relayer, and the command-line tools ostrel-reg,
-ostrel-report and ostrel-setup. The desktop console is in ostrel-console.")
+of the daily report, Relayer, and the command-line tools ostrel-admin
+(the console's settings without a desktop), ostrel-reg, ostrel-report and
+ostrel-setup. The desktop console is in ostrel-console.")
 
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_NAME ostrel-console)
 set(CPACK_COMPONENT_CONSOLE_DEPENDS monitor)

@@ -63,11 +63,7 @@ QTreeWidget& CPrintersPage::Monitored() const
 void CPrintersPage::OnRefresh()
 {
     AllPrinters().clear();
-    std::vector<MonitoredList::Row> rows;
-    for (const auto& printer : settings_text::ConfiguredPrinters(SettingsDocument::InFolder(context_.appFolder).Read()))
-        if (printer.monitored)
-            rows.push_back({printer.name, printer.cost.empty() ? "0" : printer.cost});
-    list_.Assign(std::move(rows));
+    list_.Load(SettingsDocument::InFolder(context_.appFolder).Read());
     ShowRows();
     Button(kAdd)->setEnabled(false);
     Button(kRemove)->setEnabled(false);

@@ -4,6 +4,7 @@
 #include "CSkinButton.h"
 #include "ConsoleTemplates.h"
 #include "DocumentNames.h"
+#include "MailSettings.h"
 #include "RegValue.h"
 #include "SaveRights.h"
 #include "SettingsDocument.h"
@@ -90,9 +91,7 @@ void CSettingsPage::OnEmailSwitch()
     // Every handler takes all the page's values first, the cost among them.
     TakeCost();
     context_.rights.BeforeChange(this);
-    RegValueDword emailLog(kEmailLog, 0);
-    emailLog.Set(EmailSwitch().isChecked() ? 1 : 0);
-    emailLog.Write();
+    SwitchEmailReport(EmailSwitch().isChecked());
 }
 
 void CSettingsPage::OnDocumentNamesSwitch()

@@ -6,14 +6,11 @@
 #include "ConsoleConfig.h"
 #include "ConsoleTemplates.h"
 #include "ProcessLauncher.h"
-#include "RegValue.h"
 #include "SaveRights.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-
-#include <filesystem>
 
 namespace ostrel {
 
@@ -24,14 +21,6 @@ namespace {
 QString Text(const std::string& text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// EmailLog = 1, written even when it holds 1 already.
-void SwitchEmailOn()
-{
-    RegValueDword emailLog("Software\\Ostrel\\EmailLog", 0);
-    emailLog.Set(1);
-    emailLog.Write();
 }
 
 } // namespace
@@ -117,19 +106,12 @@ bool EmailSettingsDialog::Store()
 {
     if (!TakeControls())
         return false;
-    if (held_.recipient.empty()) {
-        CMessageDlg::Show(QStringLiteral("The Email Address is Empty"), this);
-        return false;
-    }
-    if (held_.recipient.find('@') == std::string::npos) {
-        CMessageDlg::Show(QStringLiteral("Invalid Email Address"), this);
+    if (const std::optional<std::string> problem = RecipientProblem(held_.recipient)) {
+        CMessageDlg::Show(QString::fromStdString(*problem), this);
         return false;
     }
     rights_.BeforeChange(this);
-    StoreMailSettings(held_);
-    // Twice, as the settings page's switch and the dialog each do it.
-    SwitchEmailOn();
-    SwitchEmailOn();
+    SaveMailSettings(held_);
     return true;
 }
 
@@ -143,15 +125,11 @@ void EmailSettingsDialog::SendTestEmail()
 {
     if (!Store())
         return;
-    const std::filesystem::path testFile = InApplicationFolder(appFolder_, "Logs/TestEmail.xml");
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(testFile, error)) {
-        CMessageDlg::Show(QStringLiteral("Cannot find the test file to send!"), this);
+    if (!NameTestMessage(appFolder_)) {
+        CMessageDlg::Show(
+            QString::fromUtf8(kNoTestFileMessage.data(), static_cast<qsizetype>(kNoTestFileMessage.size())), this);
         return;
     }
-    RegValueString sentFile("Software\\Ostrel\\ESentFile", "");
-    sentFile.Set(testFile.string());
-    sentFile.Write();
     launcher_.Start(InApplicationFolder(appFolder_, "Relayer"));
     CMessageDlg::Show(QStringLiteral("An email has been sent to your email address. Please check your inbox."), this);
 }

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -132,15 +133,18 @@ SpawnProcessLauncher::~SpawnProcessLauncher()
     ReapFinishedLocked();
 }
 
-bool SpawnProcessLauncher::Start(const std::filesystem::path& program)
+namespace {
+
+// Spawns `program` as every start of ours does; `prepare` adds file actions.
+// -1 when it cannot be started.
+pid_t Spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+            const std::function<void(posix_spawn_file_actions_t&)>& prepare)
 {
-    std::lock_guard lock(mutex_);
-    ReapFinishedLocked();
     std::optional<CheckedProgram> checked;
     if (::geteuid() == 0) {
         checked = OpenForRoot(program);
         if (!checked)
-            return false;
+            return -1;
     }
 
     SpawnSetup setup;
@@ -154,15 +158,67 @@ bool SpawnProcessLauncher::Start(const std::filesystem::path& program)
     posix_spawnattr_setsigdefault(&setup.attributes, &all);
     posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    if (prepare)
+        prepare(setup.actions);
 
     std::string name = program.string();
     const std::string executed = checked ? ExecutedPath(*checked) : name;
-    char* argv[] = {name.data(), nullptr};
+    std::vector<std::string> texts = arguments;
+    std::vector<char*> argv{name.data()};
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, executed.c_str(), &setup.actions, &setup.attributes, argv, environ) != 0)
+    if (::posix_spawn(&pid, executed.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+        return -1;
+    return pid;
+}
+
+}  // namespace
+
+bool SpawnProcessLauncher::Start(const std::filesystem::path& program)
+{
+    std::lock_guard lock(mutex_);
+    ReapFinishedLocked();
+    const pid_t pid = Spawn(program, {}, {});
+    if (pid < 0)
         return false;
     children_.push_back(pid);
     return true;
+}
+
+FinishedProgram RunToEnd(const std::filesystem::path& program, const std::vector<std::string>& arguments)
+{
+    FinishedProgram result;
+    int pipeEnds[2] = {-1, -1};
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return result;
+    FileDescriptor readEnd(pipeEnds[0]);
+    FileDescriptor writeEnd(pipeEnds[1]);
+    const pid_t pid = Spawn(program, arguments, [&](posix_spawn_file_actions_t& actions) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 2);
+    });
+    writeEnd = FileDescriptor();
+    if (pid < 0)
+        return result;
+    result.started = true;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(readEnd.Get(), buffer, sizeof buffer);
+        if (got > 0)
+            result.errors.append(buffer, static_cast<std::size_t>(got));
+        else if (got == 0 || errno != EINTR)
+            break;
+    }
+    int status = 0;
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    if (done == pid && WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    return result;
 }
 
 void SpawnProcessLauncher::ReapFinished()

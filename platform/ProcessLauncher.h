@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace ostrel {
@@ -58,6 +59,19 @@ private:
     mutable std::mutex mutex_;
     std::vector<pid_t> children_;
 };
+
+// A program that ran to its end.
+struct FinishedProgram {
+    bool started = false;
+    int exitCode = -1;    // -1 when a signal ended it
+    std::string errors;   // what it wrote to its standard error
+};
+
+// Starts `program` with `arguments` as SpawnProcessLauncher does (its own
+// path, no shell, stdin from /dev/null, root only programs that are
+// SafeForRootToStart), its standard output discarded, and waits for its
+// end. For the administrator's commands, which report what a helper did.
+FinishedProgram RunToEnd(const std::filesystem::path& program, const std::vector<std::string>& arguments = {});
 
 // The process-wide launcher.
 ProcessLauncher& SystemProcessLauncher();

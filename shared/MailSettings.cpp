@@ -1,5 +1,6 @@
 #include "MailSettings.h"
 
+#include "ApplicationFolder.h"
 #include "RegValue.h"
 #include "ShiftedText.h"
 
@@ -60,6 +61,42 @@ void StoreMailSettings(const MailSettings& settings, RegistryHive& registry)
     StoreShifted(registry, "ESMTPAUTH", settings.authMethod);
     StoreShifted(registry, "ESMTPSRV", settings.server);
     RegValueDword(Path("ESMTPPORT"), 0, false, registry).Set(settings.port);
+}
+
+std::optional<std::string> RecipientProblem(std::string_view recipient)
+{
+    if (recipient.empty())
+        return "The Email Address is Empty";
+    if (recipient.find('@') == std::string_view::npos)
+        return "Invalid Email Address";
+    return std::nullopt;
+}
+
+void SaveMailSettings(const MailSettings& settings, RegistryHive& registry)
+{
+    StoreMailSettings(settings, registry);
+    // Twice, as the dialog and the settings page's switch each do it.
+    SwitchEmailReport(true, registry);
+    SwitchEmailReport(true, registry);
+}
+
+void SwitchEmailReport(bool on, RegistryHive& registry)
+{
+    RegValueDword emailLog(Path("EmailLog"), 0, false, registry);
+    emailLog.Set(on ? 1 : 0);
+    emailLog.Write();
+}
+
+bool NameTestMessage(const std::string& appFolder, RegistryHive& registry)
+{
+    const std::filesystem::path testFile = InApplicationFolder(appFolder, "Logs/TestEmail.xml");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(testFile, error))
+        return false;
+    RegValueString sentFile(Path("ESentFile"), "", false, registry);
+    sentFile.Set(testFile.string());
+    sentFile.Write();
+    return true;
 }
 
 std::optional<AuthMethod> ParseAuthMethod(std::string_view text)

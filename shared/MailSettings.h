@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,26 @@ MailSettings LoadMailSettings(RegistryHive& registry = LocalMachineHive());
 // holds something else, so a value that was absent and is left empty stays
 // absent.
 void StoreMailSettings(const MailSettings& settings, RegistryHive& registry = LocalMachineHive());
+
+// What the e-mail dialog says of a recipient it refuses to store ("The
+// Email Address is Empty", "Invalid Email Address"), or nothing.
+std::optional<std::string> RecipientProblem(std::string_view recipient);
+
+// The e-mail dialog's store, for the console and ostrel-admin alike: the
+// settings (StoreMailSettings), then the daily report switched on.
+void SaveMailSettings(const MailSettings& settings, RegistryHive& registry = LocalMachineHive());
+
+// The settings page's switch of the daily report: EmailLog = 1 or 0,
+// written even when it holds that already.
+void SwitchEmailReport(bool on, RegistryHive& registry = LocalMachineHive());
+
+// The hand-over of the test message: ESentFile names the test file,
+// <appFolder>/Logs/TestEmail.xml, for the mailer started next. Nothing is
+// named, and false returned, when there is no such file.
+bool NameTestMessage(const std::string& appFolder, RegistryHive& registry = LocalMachineHive());
+
+// The message when the test file is missing.
+inline constexpr std::string_view kNoTestFileMessage = "Cannot find the test file to send!";
 
 // The authentication texts the dialog offers, in the order it adds them.
 inline constexpr std::array<std::string_view, 5> kAuthMethodNames = {"None", "CRAM MD5", "AUTH LOGIN", "AUTH PLAIN",

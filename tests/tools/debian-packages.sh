@@ -45,7 +45,8 @@ holds() {
   done
 }
 holds "$monitor" /usr/lib/ostrel/libKestrun.so /usr/sbin/kestrun-host /usr/sbin/ostrel-setup /usr/bin/ostrel-reg \
-  /usr/bin/ostrel-report /usr/bin/Relayer /usr/lib/systemd/system/kestrun-host.service \
+  /usr/bin/ostrel-report /usr/bin/Relayer /usr/bin/ostrel-admin /usr/share/man/man8/ostrel-admin.8.gz \
+  /usr/share/bash-completion/completions/ostrel-admin /usr/lib/systemd/system/kestrun-host.service \
   /usr/share/ostrel/settings.xml /usr/share/ostrel/Logs/printers.xsl /usr/share/ostrel/Logs/users.xsl \
   /usr/share/ostrel/Logs/style.xsl /usr/share/ostrel/Logs/TestEmail.xml \
   /usr/share/man/man8/kestrun-host.8.gz /usr/share/man/man8/ostrel-setup.8.gz /usr/share/man/man1/ostrel-reg.1.gz \

@@ -8,8 +8,10 @@
 
 namespace ostrel {
 
-// The console's changes to settings.xml, each one locked read-modify-write
-// of the document, followed by Reset = 1 so that the monitor reloads.
+// The console's changes to settings.xml, which ostrel-admin makes through
+// the same calls so that both leave the same bytes: each one a locked
+// read-modify-write of the document, followed by Reset = 1 so that the
+// monitor reloads.
 namespace settings_edits {
 
 // The printers page's apply: the rows become the monitored printers (names

@@ -7,11 +7,9 @@
 
 namespace ostrel {
 
-namespace {
-
 // Names as settings.xml keeps them (without the five special characters),
 // compared without regard to case.
-bool SameName(std::string_view a, std::string_view b)
+bool MonitoredList::SameName(std::string_view a, std::string_view b)
 {
     const std::string left = StripXmlSpecials(a);
     const std::string right = StripXmlSpecials(b);
@@ -20,11 +18,17 @@ bool SameName(std::string_view a, std::string_view b)
                                                      [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-} // namespace
-
 bool MonitoredList::Lists(std::string_view name) const
 {
-    return std::any_of(rows_.begin(), rows_.end(), [&](const Row& row) { return SameName(row.name, name); });
+    return IndexOf(name).has_value();
+}
+
+std::optional<std::size_t> MonitoredList::IndexOf(std::string_view name) const
+{
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (SameName(rows_[i].name, name))
+            return i;
+    return std::nullopt;
 }
 
 MonitoredList::AddResult MonitoredList::Add(std::string_view name)
@@ -35,6 +39,14 @@ MonitoredList::AddResult MonitoredList::Add(std::string_view name)
         return AddResult::LimitReached;
     rows_.push_back({std::string(name), "0"});
     return AddResult::Added;
+}
+
+void MonitoredList::Load(std::string_view document)
+{
+    rows_.clear();
+    for (const auto& printer : settings_text::ConfiguredPrinters(document))
+        if (printer.monitored)
+            rows_.push_back({printer.name, printer.cost.empty() ? "0" : printer.cost});
 }
 
 void MonitoredList::Remove(std::size_t index)

@@ -6,8 +6,8 @@
 namespace ostrel {
 
 // The monitoring switch: the console only writes AppRuns, and the monitor
-// follows at its next poll of the registry. The status page owns one and
-// the tray menu's Start and Stop go through it.
+// follows at its next poll of the registry. The status page owns one, and
+// the tray menu's Start and Stop and ostrel-admin's go through it.
 class MonitoringSwitch {
 public:
     // AppRuns as stored; 0 when it is missing.
