@@ -34,17 +34,19 @@ protected:
 
     std::unique_ptr<CentralForwarder> Forwarder()
     {
-        return std::make_unique<CentralForwarder>(CentralForwarderSetup{
-            database_, writer_, clock_,
-            {"host=db password=Hunter2", "6f1c2a8e-0b7d-4d3e-9a51-2c4f8e7b9d10", "print-1"},
-            [this](const CentralStatus& status) {
-                std::lock_guard lock(mutex_);
-                statuses_.push_back(status);
-            },
-            [this](std::string_view line) {
-                std::lock_guard lock(mutex_);
-                logged_.emplace_back(line);
-            }});
+        return std::make_unique<CentralForwarder>(
+            CentralForwarderSetup{database_,
+                                  writer_,
+                                  clock_,
+                                  {"host=db password=Hunter2", "6f1c2a8e-0b7d-4d3e-9a51-2c4f8e7b9d10", "print-1"},
+                                  [this](const CentralStatus& status) {
+                                      std::lock_guard lock(mutex_);
+                                      statuses_.push_back(status);
+                                  },
+                                  [this](std::string_view line) {
+                                      std::lock_guard lock(mutex_);
+                                      logged_.emplace_back(line);
+                                  }});
     }
     std::vector<std::string> Logged()
     {
@@ -77,8 +79,8 @@ protected:
 TEST_F(CentralForwarderTest, RowsCarryTheRecordAsTheFilesHoldItAndItsInstants)
 {
     const OwedRecord owed{7, {Event(3), "maria", "Laser", "cups/Laser", 103, 1772700003}, 1772700100};
-    const SqlRow want = {"7",  "103",        "cups/Laser", "Laser", "maria", "d3", "3", "15", "1772700003",
-                         "1772700100", "26", "03", "05", "10", "07"};
+    const SqlRow want = {"7",          "103",        "cups/Laser", "Laser", "maria", "d3", "3", "15",
+                         "1772700003", "1772700100", "26",         "03",    "05",    "10", "07"};
     EXPECT_EQ(CentralRow(owed), want);
     // Unknown instants travel as NULL, broken bytes as replacements, never as they were.
     const OwedRecord unknown{8, {"<event><doc>a\xff</doc></event>", "u\xc3", "p", "", 1, 0}, 0};
@@ -99,8 +101,8 @@ TEST_F(CentralForwarderTest, WhileDownRecordsWaitWithABackoffUpToAMinuteAndAreSe
     forwarder->Start();
 
     // Attempts at 0, 1, 3, 7, 15, 31, 63, then every 60 s: 123, 183.
-    const std::vector<std::pair<int, std::size_t>> attemptsBy = {{0, 1},  {1, 2},   {3, 3},   {7, 4},  {15, 5},
-                                                                 {31, 6}, {63, 7},  {122, 7}, {123, 8}, {183, 9}};
+    const std::vector<std::pair<int, std::size_t>> attemptsBy = {{0, 1},  {1, 2},  {3, 3},   {7, 4},   {15, 5},
+                                                                 {31, 6}, {63, 7}, {122, 7}, {123, 8}, {183, 9}};
     int now = 0;
     RunFor(0);
     for (const auto& [second, attempts] : attemptsBy) {
