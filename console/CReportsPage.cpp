@@ -2,6 +2,7 @@
 
 #include "CSkinButton.h"
 #include "ConsoleTemplates.h"
+#include "ReportRights.h"
 #include "SettingsDocument.h"
 #include "ShowReport.h"
 
@@ -38,6 +39,10 @@ QComboBox& CReportsPage::Users() const
 
 void CReportsPage::OnRefresh()
 {
+    // Shown to someone who may not read the logs: said once, before the
+    // lists that would stay empty.
+    if (isVisible())
+        context_.reportRights.TellOnce(this);
     Periods().clear();
     for (std::string_view name : ReportPeriodNames())
         Periods().addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
@@ -57,7 +62,7 @@ void CReportsPage::OnRefresh()
 
 void CReportsPage::ShowPrinterReport()
 {
-    if (Periods().currentIndex() < 0 || Printers().currentIndex() < 0)
+    if (Periods().currentIndex() < 0 || Printers().currentIndex() < 0 || !context_.reportRights.BeforeReport(this))
         return;
     ShowReport(this, context_.appFolder,
                {{ReportKind::Printer, Printers().currentText().toStdString(), false}, Periods().currentText().toStdString()});
@@ -65,7 +70,7 @@ void CReportsPage::ShowPrinterReport()
 
 void CReportsPage::ShowUserReport()
 {
-    if (Periods().currentIndex() < 0 || Users().currentIndex() < 0)
+    if (Periods().currentIndex() < 0 || Users().currentIndex() < 0 || !context_.reportRights.BeforeReport(this))
         return;
     ShowReport(this, context_.appFolder,
                {{ReportKind::User, Users().currentText().toStdString(), false}, Periods().currentText().toStdString()});
@@ -73,7 +78,7 @@ void CReportsPage::ShowUserReport()
 
 void CReportsPage::ShowAggregatedReport()
 {
-    if (Periods().currentIndex() < 0)
+    if (Periods().currentIndex() < 0 || !context_.reportRights.BeforeReport(this))
         return;
     ShowReport(this, context_.appFolder, {{ReportKind::Aggregated, {}, false}, Periods().currentText().toStdString()});
 }

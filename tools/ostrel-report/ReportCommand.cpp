@@ -1,6 +1,7 @@
 #include "ReportCommand.h"
 
 #include "Files.h"
+#include "ReportAccess.h"
 #include "ReportDocument.h"
 #include "ReportEvents.h"
 #include "ReportRenderer.h"
@@ -128,6 +129,12 @@ int RunReportCommand(const std::vector<std::string>& args, const ReportCommandSe
     if (options.help) {
         out << kUsage;
         return 0;
+    }
+    // An account outside the group gets the one plain answer, not the
+    // missing report that every request would otherwise meet.
+    if (const std::optional<std::string> denied = ReportsDenied(setup.appFolder)) {
+        err << "ostrel-report: " << *denied << "\n";
+        return 1;
     }
     if (setup.appFolder.empty()) {
         err << "ostrel-report: the application folder is not set (registry value AppPath).\n";
