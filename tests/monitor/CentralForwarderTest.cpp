@@ -48,6 +48,11 @@ protected:
                                       logged_.emplace_back(line);
                                   }});
     }
+    CentralStatus LastStatus()
+    {
+        std::lock_guard lock(mutex_);
+        return statuses_.empty() ? CentralStatus{} : statuses_.back();
+    }
     std::vector<std::string> Logged()
     {
         std::lock_guard lock(mutex_);
@@ -112,9 +117,9 @@ TEST_F(CentralForwarderTest, WhileDownRecordsWaitWithABackoffUpToAMinuteAndAreSe
     }
     Record(3);
     RunFor(1);
-    EXPECT_EQ(statuses_.back(), (CentralStatus{3, std::chrono::duration_cast<std::chrono::seconds>(
-                                                      LocalTimePoint(2026, 3, 5, 10, 7).time_since_epoch())
-                                                      .count()}));
+    EXPECT_EQ(LastStatus(), (CentralStatus{3, std::chrono::duration_cast<std::chrono::seconds>(
+                                                  LocalTimePoint(2026, 3, 5, 10, 7).time_since_epoch())
+                                                  .count()}));
 
     database_.SetDown(false);
     RunFor(60);
@@ -123,7 +128,7 @@ TEST_F(CentralForwarderTest, WhileDownRecordsWaitWithABackoffUpToAMinuteAndAreSe
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(database_.Committed()[i][1], std::to_string(101 + i));
     EXPECT_EQ(writer_.OwingToCentre().count, 0u);
-    EXPECT_EQ(statuses_.back(), CentralStatus{});
+    EXPECT_EQ(LastStatus(), CentralStatus{});
     const std::vector<std::string> logged = Logged();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_NE(logged[0].find("unreachable"), std::string::npos) << logged[0];
