@@ -7,7 +7,30 @@ function(ostrel_target_defaults target)
   if(OSTREL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+  # Hardened as Debian builds its own binaries: stack protector, stack clash
+  # protection, control-flow protection where the processor has it, full
+  # RELRO with immediate binding, PIE (CMAKE_POSITION_INDEPENDENT_CODE), and
+  # checked libc calls where the optimiser can see buffer sizes. Fortify
+  # needs optimisation and gets in the sanitizers' way, so Debug and the
+  # sanitized builds go without it.
+  target_compile_options(${target} PRIVATE -fstack-protector-strong -fstack-clash-protection)
+  if(OSTREL_HAS_CF_PROTECTION)
+    target_compile_options(${target} PRIVATE -fcf-protection)
+  endif()
+  if(NOT OSTREL_SANITIZE AND NOT OSTREL_FUZZ)
+    target_compile_definitions(${target} PRIVATE
+      $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+  endif()
+  target_link_options(${target} PRIVATE LINKER:-z,relro LINKER:-z,now)
 endfunction()
+
+# Executables link with -pie as well as their objects being position
+# independent.
+include(CheckPIESupported)
+check_pie_supported()
+# Intel's and AMD's control-flow enforcement; other processors have none.
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-fcf-protection OSTREL_HAS_CF_PROTECTION)
 
 if(OSTREL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer

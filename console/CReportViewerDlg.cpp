@@ -30,9 +30,9 @@ namespace ostrel {
 
 namespace {
 
-constexpr int kArea = 1008;
-constexpr int kFind = ids::control::kOk;
-constexpr int kClose = ids::control::kCancel;
+using ids::control::viewer::kArea;
+using ids::control::viewer::kClose;
+using ids::control::viewer::kFind;
 const QColor kBar(0x2F, 0x6F, 0xDE, 90); // the skin's accent, light
 
 // The pages column of the subtotals: a bar as long as the share of the
@@ -87,8 +87,8 @@ CReportViewerDlg::CReportViewerDlg(ReportView view, QWidget* parent)
 
     auto* find = qobject_cast<CSkinButton*>(Control(kFind));
     auto* close = qobject_cast<CSkinButton*>(Control(kClose));
-    find->SetBitmaps(222, 221);
-    close->SetBitmaps(224, 223);
+    find->SetBitmaps(ids::bitmap::kFindKeywordNormal, ids::bitmap::kFindKeywordPressed);
+    close->SetBitmaps(ids::bitmap::kViewerOkNormal, ids::bitmap::kViewerOkPressed);
     find->setDefault(true);
     connect(find, &QPushButton::clicked, this, &CReportViewerDlg::OpenFind);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);

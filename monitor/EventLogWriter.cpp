@@ -22,14 +22,8 @@ constexpr int kAppend = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK;
 // The six names of one folder, from the day to the year.
 std::vector<std::string> PeriodNames(const PeriodKeys& keys)
 {
-    return {
-        "d_" + keys.day + ".xml",
-        "w_" + keys.week + "_" + keys.year + ".xml",
-        "m_" + keys.month + "_" + keys.year + ".xml",
-        "q_" + keys.quarter + "_" + keys.year + ".xml",
-        "s_" + keys.semester + "_" + keys.year + ".xml",
-        "y_" + keys.year + ".xml",
-    };
+    const auto names = PeriodFileNames(keys);
+    return {names.begin(), names.end()};
 }
 
 std::int64_t Seconds(Clock::TimePoint at)
@@ -66,13 +60,12 @@ EventLogWriter::~EventLogWriter()
 std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const std::string& userFolder,
                                                   const std::string& printerFolder) const
 {
-    const fs::path logs = InApplicationFolder(appFolder_, "Logs");
     const std::vector<std::string> names = PeriodNames(PeriodKeysAt(now));
     std::vector<fs::path> files;
-    // An empty folder name puts the files straight into Users or Printers.
-    for (const fs::path& folder : {logs, logs / "Users" / userFolder, logs / "Printers" / printerFolder})
+    for (const std::string& relative :
+         {std::string(kLogsFolder), UserLogsFolder(userFolder), PrinterLogsFolder(printerFolder)})
         for (const std::string& name : names)
-            files.push_back(folder / name);
+            files.push_back(InApplicationFolder(appFolder_, relative) / name);
     return files;
 }
 
@@ -114,7 +107,7 @@ bool EventLogWriter::Write(const EventRecord& record)
     }
     RecordPlacement placement = Place(record);
     OpenRecord open = Open(placement);
-    placement.sizesBefore = open.sizes;
+    placement.sizesBefore = open.Sizes();
     std::uint64_t sequence = 0;
     std::uint64_t mark = 0;
     {
@@ -166,10 +159,10 @@ void EventLogWriter::AppliedLocked(std::uint64_t sequence, const OpenRecord& ope
         unsettled_.oldest = clock_.Now();
     unsettled_.sequences.push_back(sequence);
     for (std::size_t i = 0; i < open.files.size(); ++i) {
-        if (!open.files[i])
+        if (!open.files[i].descriptor)
             continue;
         const std::string& folder = open.relatives[i / open.names.size()];
-        unsettled_.files.insert(folder + "/" + open.names[i % open.names.size()]);
+        unsettled_.files.insert(folder + "/" + open.NameOf(i));
         // A file this record may have made keeps its name only once its
         // folder is synced.
         if (placement.sizesBefore[i] <= 0)
@@ -300,7 +293,7 @@ void EventLogWriter::FlushKeptLocked()
                 pending->placement = Place(pending->record);
             OpenRecord open = Open(*pending->placement);
             if (!placed) {
-                pending->placement->sizesBefore = open.sizes;
+                pending->placement->sizesBefore = open.Sizes();
                 journal_.Place(sequence, *pending->placement);
             }
             // Its lines, the placement too, on the disk before its first
@@ -338,12 +331,12 @@ EventLogWriter::RecordFolder EventLogWriter::FolderFor(const std::string& relati
     if (!app_)
         app_ = SafeFolder::Open(appFolder_);
     if (!app_)
-        return {nullptr, app_.status, errno};
+        return {nullptr, app_.status, app_.error};
     if (auto cached = folders_.find(relative); cached != folders_.end())
         return {cached->second, SafeStatus::Ok, 0};
     Safe<SafeFolder> folder = app_.value.Folder(relative, MissingFolders::Create);
     if (!folder)
-        return {nullptr, folder.status, errno};
+        return {nullptr, folder.status, folder.error};
     // Users come and go: the cache starts afresh rather than grow for ever.
     if (folders_.size() >= kCachedFolders)
         folders_.clear();
@@ -399,21 +392,23 @@ void EventLogWriter::KeepFile(const std::string& relative, std::shared_ptr<const
 // when missing, and the record's files in them. An empty folder name stands
 // for Users or Printers itself. Folders are opened once and kept: a folder
 // that was removed meanwhile is opened afresh.
+std::vector<std::int64_t> EventLogWriter::OpenRecord::Sizes() const
+{
+    std::vector<std::int64_t> sizes;
+    for (const RecordFile& file : files)
+        sizes.push_back(file.size);
+    return sizes;
+}
+
 EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement)
 {
     OpenRecord open;
-    const auto below = [](const char* parent, const std::string& name) {
-        return name.empty() ? std::string(parent) : parent + ("/" + name);
-    };
-    open.relatives = {"Logs", below("Logs/Users", placement.userFolder),
-                      below("Logs/Printers", placement.printerFolder)};
+    open.relatives = {std::string(kLogsFolder), UserLogsFolder(placement.userFolder),
+                      PrinterLogsFolder(placement.printerFolder)};
     const std::array<std::string, 3>& relatives = open.relatives;
     open.names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
     const std::size_t count = open.names.size();
     open.files.resize(3 * count);
-    open.statuses.resize(3 * count, SafeStatus::Failed);
-    open.errors.resize(3 * count);
-    open.sizes.resize(3 * count, -1);
     for (std::size_t f = 0; f < relatives.size(); ++f) {
         for (int attempt = 0; attempt < 2; ++attempt) {
             open.folders[f] = FolderFor(relatives[f]);
@@ -424,21 +419,20 @@ EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement
                 const std::string key = relatives[f] + "/" + open.names[n];
                 std::uint64_t size = 0;
                 if (auto kept = KeptFile(key, size)) {
-                    open.files[i] = std::move(kept);
-                    open.statuses[i] = SafeStatus::Ok;
-                    open.sizes[i] = static_cast<std::int64_t>(size);
+                    open.files[i] = {std::move(kept), SafeStatus::Ok, 0, static_cast<std::int64_t>(size)};
                     continue;
                 }
                 struct stat status {};
                 Safe<FileDescriptor> file = folder ? folder.folder->OpenFile(open.names[n], kAppend, kPrivateFileMode,
                                                                              MissingFolders::Fail, &status)
                                                    : Safe<FileDescriptor>{folder.status, {}};
-                open.statuses[i] = file.status;
-                open.errors[i] = folder ? (file ? 0 : errno) : folder.error;
-                open.sizes[i] = file ? static_cast<std::int64_t>(status.st_size) : -1;
+                RecordFile& opened = open.files[i];
+                opened.status = file.status;
+                opened.error = folder ? file.error : folder.error;
+                opened.size = file ? static_cast<std::int64_t>(status.st_size) : -1;
                 if (file) {
-                    open.files[i] = std::make_shared<const FileDescriptor>(std::move(file.value));
-                    KeepFile(key, open.files[i]);
+                    opened.descriptor = std::make_shared<const FileDescriptor>(std::move(file.value));
+                    KeepFile(key, opened.descriptor);
                 }
                 gone = gone || file.status == SafeStatus::Missing;
             }
@@ -467,9 +461,9 @@ EventLogWriter::Outcome EventLogWriter::Failed(const OpenRecord& open, std::size
         return Outcome::Kept;
     // A refused link is journaled where it is met.
     if (status != SafeStatus::Link) {
-        const RecordFolder& folder = open.folders[index / open.names.size()];
+        const RecordFolder& folder = open.FolderOf(index);
         log_.Warn("Logs: cannot write " + (folder ? folder.folder->Path() + "/" : std::string()) +
-                  open.names[index % open.names.size()] + ": " + std::strerror(error) +
+                  open.NameOf(index) + ": " + std::strerror(error) +
                   "; records are left out of it");
     }
     return Outcome::Lost;
@@ -478,12 +472,13 @@ EventLogWriter::Outcome EventLogWriter::Failed(const OpenRecord& open, std::size
 EventLogWriter::Outcome EventLogWriter::PutInto(const OpenRecord& open, std::size_t index, std::int64_t sizeBefore,
                                                 const std::string& text, bool replay)
 {
-    const std::shared_ptr<const FileDescriptor>& file = open.files[index];
+    const RecordFile& record = open.files[index];
+    const std::shared_ptr<const FileDescriptor>& file = record.descriptor;
     if (!file)
-        return Failed(open, index, open.statuses[index], open.errors[index]);
+        return Failed(open, index, record.status, record.error);
     const int fd = file->Get();
-    const RecordFolder& folder = open.folders[index / open.names.size()];
-    const std::string& name = open.names[index % open.names.size()];
+    const RecordFolder& folder = open.FolderOf(index);
+    const std::string& name = open.NameOf(index);
     // One file, one writer at a time: a write cut short is taken back
     // before anybody appends after it.
     std::lock_guard lock(fileLocks_[std::hash<std::string>{}(folder.folder->Path() + name) % fileLocks_.size()]);

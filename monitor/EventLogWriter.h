@@ -102,15 +102,24 @@ private:
     };
     static constexpr std::size_t kCachedFolders = 128;
     static constexpr std::size_t kCachedFiles = 128;
-    // A record's eighteen files, open for appending, with their sizes.
+    // One of a record's eighteen files, open for appending.
+    struct RecordFile {
+        std::shared_ptr<const FileDescriptor> descriptor;  // null: not opened
+        SafeStatus status = SafeStatus::Failed;
+        int error = 0;           // why it could not be opened
+        std::int64_t size = -1;  // as opened; -1 for a file not opened
+    };
+    // A record's eighteen files: the six names in each of the three folders,
+    // folder by folder.
     struct OpenRecord {
         std::array<std::string, 3> relatives;  // of the folders, below the application folder
         std::array<RecordFolder, 3> folders;
         std::vector<std::string> names;  // the six of each folder
-        std::vector<std::shared_ptr<const FileDescriptor>> files;  // null: not opened
-        std::vector<SafeStatus> statuses;
-        std::vector<int> errors;
-        std::vector<std::int64_t> sizes;  // as opened; -1 for a file not opened
+        std::vector<RecordFile> files;
+
+        const RecordFolder& FolderOf(std::size_t file) const { return folders[file / names.size()]; }
+        const std::string& NameOf(std::size_t file) const { return names[file % names.size()]; }
+        std::vector<std::int64_t> Sizes() const;
     };
 
     RecordPlacement Place(const EventRecord& record);
@@ -143,6 +152,9 @@ private:
 
     std::string appFolder_;
     Clock& clock_;
+    // Lock order: settleLock_, then journalLock_, then appLock_ or one of
+    // fileLocks_; appLock_ and a file lock are never held together, nor two
+    // file locks.
     std::mutex appLock_;  // the application folder, and the record folders opened from it
     Safe<SafeFolder> app_;
     std::map<std::string, std::shared_ptr<const SafeFolder>> folders_;

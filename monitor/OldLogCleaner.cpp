@@ -8,71 +8,6 @@
 namespace ostrel {
 namespace {
 
-bool AllDigits(std::string_view text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-int Number(std::string_view digits)
-{
-    int value = 0;
-    for (const char c : digits)
-        value = value * 10 + (c - '0');
-    return value;
-}
-
-// A period file name taken apart: its prefix letter, the period text
-// between the prefix and the year (the day key for day files) and the year.
-struct PeriodName {
-    char kind = 0;
-    std::string_view period;
-    int year = 0;
-};
-
-// "x_" + period + "_" + four-digit year + ".xml", with the period checked
-// by `validPeriod`.
-template <class Valid>
-std::optional<PeriodName> SplitPeriodName(std::string_view name, Valid validPeriod)
-{
-    constexpr std::string_view kExtension = ".xml";
-    if (name.size() < 2 + 1 + 1 + 4 + kExtension.size() || !name.ends_with(kExtension))
-        return std::nullopt;
-    const std::string_view stem = name.substr(2, name.size() - 2 - kExtension.size());
-    const std::string_view year = stem.substr(stem.size() - 4);
-    const std::string_view period = stem.substr(0, stem.size() - 5);
-    if (stem[stem.size() - 5] != '_' || !AllDigits(year) || !AllDigits(period) || !validPeriod(period))
-        return std::nullopt;
-    return PeriodName{name[0], period, Number(year)};
-}
-
-std::optional<PeriodName> ParsePeriodName(std::string_view name)
-{
-    if (name.size() < 2 || name[1] != '_')
-        return std::nullopt;
-    switch (name[0]) {
-    case 'd':
-        // The day key: eight digits, the day number in the last two.
-        if (name.size() == 14 && name.ends_with(".xml") && AllDigits(name.substr(2, 8)))
-            return PeriodName{'d', name.substr(2, 8), Number(name.substr(2, 4))};
-        return std::nullopt;
-    case 'y':
-        if (name.size() == 10 && name.ends_with(".xml") && AllDigits(name.substr(2, 4)))
-            return PeriodName{'y', {}, Number(name.substr(2, 4))};
-        return std::nullopt;
-    case 'w':
-        // As "%d" writes it: no leading zero.
-        return SplitPeriodName(name, [](std::string_view w) { return w.size() <= 2 && w[0] != '0'; });
-    case 'm':
-        return SplitPeriodName(name, [](std::string_view m) { return m.size() == 2; });
-    case 'q':
-        return SplitPeriodName(name, [](std::string_view q) { return q.size() == 1 && q[0] >= '1' && q[0] <= '4'; });
-    case 's':
-        return SplitPeriodName(name, [](std::string_view s) { return s == "1" || s == "2"; });
-    default:
-        return std::nullopt;
-    }
-}
-
 bool KeepDay(int d, const CleanupDate& today)
 {
     if (today.day == 1)
@@ -183,27 +118,27 @@ CleanupDate CleanupDateAt(Clock::TimePoint now)
 
 LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today)
 {
-    const std::optional<PeriodName> name = ParsePeriodName(fileName);
+    const std::optional<PeriodFile> name = ParsePeriodFileName(fileName);
     if (!name)
         return LogFileFate::NotAPeriodFile;
     bool keep = true;
-    switch (name->kind) {
-    case 'd':
-        keep = KeepDay(Number(name->period.substr(6, 2)), today);
+    switch (name->period) {
+    case Period::Day:
+        keep = KeepDay(name->number, today);
         break;
-    case 'w':
-        keep = KeepWeek(Number(name->period), name->year, today);
+    case Period::Week:
+        keep = KeepWeek(name->number, name->year, today);
         break;
-    case 'm':
-        keep = KeepMonth(Number(name->period), name->year, today);
+    case Period::Month:
+        keep = KeepMonth(name->number, name->year, today);
         break;
-    case 'q':
-        keep = KeepQuarter(Number(name->period), name->year, today);
+    case Period::Quarter:
+        keep = KeepQuarter(name->number, name->year, today);
         break;
-    case 's':
-        keep = KeepSemester(Number(name->period), name->year, today);
+    case Period::Semester:
+        keep = KeepSemester(name->number, name->year, today);
         break;
-    default:  // year files
+    case Period::Year:
         break;
     }
     return keep ? LogFileFate::Keep : LogFileFate::Delete;
@@ -219,7 +154,7 @@ CleanupTally CleanOldLogs(const std::filesystem::path& appFolder, Clock::TimePoi
 {
     const CleanupDate today = CleanupDateAt(now);
     CleanupTally tally;
-    Safe<SafeFolder> logs = SafeFolder::Open(appFolder, "Logs");
+    Safe<SafeFolder> logs = SafeFolder::Open(appFolder, kLogsFolder);
     if (logs)
         CleanFolder(logs.value, today, remove, stop, 0, tally);
     return tally;

@@ -42,7 +42,7 @@ std::tm LocalDateFrom(Clock::TimePoint now, int days)
 
 std::string DayKey(const std::tm& date)
 {
-    return std::to_string(date.tm_year + 1900) + TwoDigits(date.tm_mon + 1) + TwoDigits(date.tm_mday);
+    return ostrel::DayKey(date.tm_year + 1900, date.tm_mon + 1, date.tm_mday);
 }
 
 // From `now` to the next local midnight, never less than a millisecond,
@@ -113,13 +113,13 @@ bool ReportMailer::MailReportOf(const std::string& day, const std::string& today
     // The group may write Logs: a link planted as the day log, the document
     // or a folder on the way is refused (and journaled), never followed, so
     // no file of the machine is copied into the document.
-    const Safe<SafeFolder> logs = SafeFolder::Open(setup_.appFolder, "Logs");
+    const Safe<SafeFolder> logs = SafeFolder::Open(setup_.appFolder, kLogsFolder);
     if (!logs)
         return true;
 
     // The log must have been read whole before anything is written, so that
     // a failed copy never mails an older document.
-    const Safe<std::string> log = logs.value.ReadFile("d_" + day + ".xml");
+    const Safe<std::string> log = logs.value.ReadFile(PeriodFileName(Period::Day, day));
     if (!log)
         return true;
     const std::string caption = ReportCaption(setup_.clock.Now());

@@ -38,10 +38,14 @@ enum class SafeStatus {
     Failed,     // anything else: rights, I/O, no space
 };
 
+// A value, or the status of the failure and the errno of the call that
+// failed, taken right after it (0 when no call failed: a bad name, a wrong
+// type), so that no caller reads errno after destructors have run.
 template <class T>
 struct Safe {
     SafeStatus status = SafeStatus::Failed;
     T value{};
+    int error = 0;
     explicit operator bool() const { return status == SafeStatus::Ok; }
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -12,27 +14,19 @@
 
 namespace ostrel {
 
-// The outcome of a spooler call: a value, or the spooler's error code.
+// The outcome of a spooler call: a value, or the spooler's error code
+// (Error) and, where the spooler said more, what failed (Why().what).
 template <class T>
-class SpoolerResult {
+class SpoolerResult : public Result<T> {
 public:
-    SpoolerResult(T value) : state_(std::move(value)) {}
-    static SpoolerResult Failure(std::uint32_t code) { return SpoolerResult(ErrorCode{code}); }
+    using Result<T>::Result;
+    static SpoolerResult Failure(std::uint32_t code, std::string what = {})
+    {
+        return SpoolerResult(ostrel::Failure{std::move(what), static_cast<int>(code)});
+    }
 
-    bool Ok() const { return std::holds_alternative<T>(state_); }
-    explicit operator bool() const { return Ok(); }
-    T& operator*() { return std::get<T>(state_); }
-    const T& operator*() const { return std::get<T>(state_); }
-    T* operator->() { return &std::get<T>(state_); }
     // The error code of a failure, 0 on success.
-    std::uint32_t Error() const { return Ok() ? 0 : std::get<ErrorCode>(state_).code; }
-
-private:
-    struct ErrorCode {
-        std::uint32_t code;
-    };
-    explicit SpoolerResult(ErrorCode error) : state_(error) {}
-    std::variant<T, ErrorCode> state_;
+    std::uint32_t Error() const { return static_cast<std::uint32_t>(this->Why().code); }
 };
 
 // Error codes the spooler layer reports, in the numbering the monitor's

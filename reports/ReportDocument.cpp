@@ -3,6 +3,7 @@
 #include "ApplicationFolder.h"
 #include "LogDocument.h"
 #include "Files.h"
+#include "PeriodKeys.h"
 #include "SafeText.h"
 #include "SettingsDocument.h"
 
@@ -37,18 +38,17 @@ ReportResult<std::string> SubjectFolder(std::string_view appFolder, const Report
             return ReportResult<std::string>::Failure(std::string(
                 subject.defaultPrinter ? report_message::kDefaultPrinterNotMonitored
                                        : report_message::kPrinterNotMonitored));
-        return "Logs/Printers/" + PrinterFolderName(id) + "/";
+        return PrinterLogsFolder(PrinterFolderName(id)) + "/";
     }
     case ReportKind::User: {
         // An empty name has no folder: the monitor files its records
         // directly under Logs/Users, and so the report looks there.
-        const std::string folder = UserFolderName(RecordedName(subject.name));
-        return "Logs/Users/" + (folder.empty() ? "" : folder + "/");
+        return UserLogsFolder(UserFolderName(RecordedName(subject.name))) + "/";
     }
     case ReportKind::Aggregated:
         break;
     }
-    return std::string("Logs/");
+    return std::string(kLogsFolder) + "/";
 }
 
 struct LocatedReport {

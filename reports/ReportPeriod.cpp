@@ -20,9 +20,15 @@ LocalDate DateOf(Clock::TimePoint when)
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+// A period file of `period` with its key and caption.
+ResolvedPeriod File(Period period, std::string key, const std::string& caption)
+{
+    return {std::string(PeriodPrefix(period)), std::move(key), PeriodCaption(caption)};
+}
+
 ResolvedPeriod Day(Clock::TimePoint when)
 {
-    return {"d_", PeriodKeysAt(when).day, PeriodCaption(DayCaption(when))};
+    return File(Period::Day, PeriodKeysAt(when).day, DayCaption(when));
 }
 
 ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCaption)
@@ -31,34 +37,37 @@ ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCap
     const std::string caption = kind == ReportKind::User
                                     ? "Week " + number + " of " + std::to_string(year)
                                     : std::string(sameKindCaption);
-    return {"w_", number + "_" + std::to_string(year), PeriodCaption(caption)};
+    return File(Period::Week, PeriodKey(Period::Week, week, year), caption);
 }
 
 ResolvedPeriod Month(int month, int year)
 {
-    return {"m_", TwoDigits(month) + "_" + std::to_string(year),
-            PeriodCaption(TwoDigits(month) + "/" + std::to_string(year))};
+    return File(Period::Month, PeriodKey(Period::Month, month, year), TwoDigits(month) + "/" + std::to_string(year));
 }
 
 ResolvedPeriod Quarter(int quarter, int year)
 {
-    const std::string number = std::to_string(quarter);
-    return {"q_", number + "_" + std::to_string(year),
-            PeriodCaption("Quarter " + number + "  of " + std::to_string(year))};
+    return File(Period::Quarter, PeriodKey(Period::Quarter, quarter, year),
+                "Quarter " + std::to_string(quarter) + "  of " + std::to_string(year));
 }
 
 ResolvedPeriod Semester(int semester, int year)
 {
-    return {"s_", std::to_string(semester) + "_" + std::to_string(year),
-            PeriodCaption((semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year))};
+    return File(Period::Semester, PeriodKey(Period::Semester, semester, year),
+                (semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year));
 }
 
 ResolvedPeriod Year(int year)
 {
-    return {"y_", std::to_string(year), PeriodCaption(std::to_string(year))};
+    return File(Period::Year, PeriodKey(Period::Year, 0, year), std::to_string(year));
 }
 
 }  // namespace
+
+std::string ResolvedPeriod::FileName() const
+{
+    return prefix + key + std::string(kPeriodFileExtension);
+}
 
 const std::array<std::string_view, 12>& ReportPeriodNames()
 {

@@ -22,7 +22,7 @@ struct ResolvedPeriod {
     std::string caption;  // a whole period element: "<period>12/07/2006</period>"
 
     // The period file's name inside its folder: prefix, key, ".xml".
-    std::string FileName() const { return prefix + key + ".xml"; }
+    std::string FileName() const;
 
     bool operator==(const ResolvedPeriod&) const = default;
 };

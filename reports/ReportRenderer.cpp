@@ -216,6 +216,29 @@ bool LocalRelativePath(const std::string& href)
     return true;
 }
 
+// Whether the parsed stylesheet declares the parameter "viewer" at its top
+// level, a child of xsl:stylesheet or xsl:transform under any prefix. A
+// template's own parameter, or one in a comment, does not count.
+bool DeclaresViewerParameter(const xmlDoc& stylesheet)
+{
+    const xmlNode* root = xmlDocGetRootElement(&stylesheet);
+    const auto inXslt = [](const xmlNode* node) {
+        return node->type == XML_ELEMENT_NODE && node->ns && xmlStrEqual(node->ns->href, XSLT_NAMESPACE);
+    };
+    if (!root || !inXslt(root) || !(xml::NameIs(root, "stylesheet") || xml::NameIs(root, "transform")))
+        return false;
+    for (const xmlNode* node = root->children; node; node = node->next) {
+        if (!inXslt(node) || !xml::NameIs(node, "param"))
+            continue;
+        xmlChar* name = xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>("name"));
+        const bool viewer = name && xmlStrEqual(name, reinterpret_cast<const xmlChar*>("viewer"));
+        xmlFree(name);
+        if (viewer)
+            return true;
+    }
+    return false;
+}
+
 // Applies `style` to `document` under the one policy and serialises the
 // result; `source` names the stylesheet in messages. Called under renderLock
 // with `capture` collecting libxml2's and libxslt's messages.
@@ -326,8 +349,12 @@ ReportResult<ViewerPage> RenderViewerPage(std::string_view bytes, const fs::path
     const std::optional<std::string> href = document ? StylesheetHref(**document) : std::nullopt;
     bool takesPart = false;
     if (href && LocalRelativePath(*href)) {
-        const std::string stylesheet = ReadFileBytes(base / *href).value_or("");
-        takesPart = stylesheet.find("<xsl:param name=\"viewer\"") != std::string::npos;
+        const fs::path stylesheetFile = base / *href;
+        if (const std::optional<std::string> stylesheet = ReadFileBytes(stylesheetFile)) {
+            const ReportResult<xml::Document> parsed =
+                xml::ParseDocument(*stylesheet, xml::FileUri(stylesheetFile.string()));
+            takesPart = parsed && DeclaresViewerParameter(**parsed);
+        }
     }
     if (!takesPart) {
         ReportResult<std::string> whole = RenderReport(bytes, folder);

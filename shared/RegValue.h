@@ -26,7 +26,12 @@ public:
     void Write();
     // The cached value; reads the store when nothing was read yet or with force.
     T Get();
-    // Caches and writes `value` when it differs from the cached one (or with force).
+    // Caches and writes `value` when it differs from the cached one (or with
+    // force); otherwise writes nothing. The cache of a value that could not
+    // be read holds 0 or the empty text, not the default, so setting an
+    // absent value to 0 or "" writes nothing and it stays absent (it still
+    // reads as the default). A caller that needs the value stored whatever
+    // the store held calls Write after Set.
     void Set(const T& value);
 
     bool Valid() const { return valid_; }

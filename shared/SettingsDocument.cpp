@@ -61,6 +61,22 @@ size_t FindText(std::string_view text, std::string_view part, size_t from = 0)
 
 constexpr std::string_view kName = "<name>";
 constexpr std::string_view kNameEnd = "</name>";
+constexpr std::string_view kId = "<ID>";
+constexpr std::string_view kIdEnd = "</ID>";
+constexpr std::string_view kLog = "<log>";
+constexpr std::string_view kPrinters = "<printers>";
+constexpr std::string_view kPrintersEnd = "</printers>";
+constexpr std::string_view kUsers = "<users>";
+
+// A printer list where the readers look for one: right inside the root
+// element, or at the end of a document without one.
+void EnsurePrinterList(std::string& document)
+{
+    if (document.find(kPrinters) != std::string::npos)
+        return;
+    const size_t log = document.find(kLog);
+    document.insert(log == std::string::npos ? document.size() : log + kLog.size(), "<printers></printers>");
+}
 
 // Where the text of one element lies in the document.
 struct Span {
@@ -182,15 +198,15 @@ bool AddUser(std::string& document, std::string_view user)
         return false;
     const std::string element = "<username>" + std::string(user) + "</username>";
 
-    if (const size_t users = document.find("<users>"); users != std::string::npos) {
-        document.insert(users + 7, element);
+    if (const size_t users = document.find(kUsers); users != std::string::npos) {
+        document.insert(users + kUsers.size(), element);
         return true;
     }
     // A document without a user list gets one right after the printer list;
     // without that, inside the root element, or at the very end.
     const std::string list = "<users>" + element + "</users>";
-    if (const size_t printersEnd = document.find("</printers>"); printersEnd != std::string::npos)
-        document.insert(printersEnd + 11, list);
+    if (const size_t printersEnd = document.find(kPrintersEnd); printersEnd != std::string::npos)
+        document.insert(printersEnd + kPrintersEnd.size(), list);
     else if (const size_t logEnd = document.rfind("</log>"); logEnd != std::string::npos)
         document.insert(logEnd, list);
     else
@@ -200,18 +216,16 @@ bool AddUser(std::string& document, std::string_view user)
 
 std::string AddPrinter(std::string& document, std::string_view name, std::string_view cost)
 {
-    if (document.find("<printers>") == std::string::npos) {
-        const size_t log = document.find("<log>");
-        document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
-    }
+    EnsurePrinterList(document);
     // IDs are compared and counted as decimal texts, so that no ID is too
     // long to be seen and the new one is never an old one.
     std::string largest = "0";
-    for (size_t at = document.find("<ID>"); at != std::string::npos; at = document.find("<ID>", at + 4)) {
-        const size_t end = document.find("</ID>", at + 4);
+    for (size_t at = document.find(kId); at != std::string::npos; at = document.find(kId, at + kId.size())) {
+        const size_t start = at + kId.size();
+        const size_t end = document.find(kIdEnd, start);
         if (end == std::string::npos)
             break;
-        std::string_view text = std::string_view(document).substr(at + 4, end - at - 4);
+        std::string_view text = std::string_view(document).substr(start, end - start);
         if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
             continue;
         text.remove_prefix(std::min(text.find_first_not_of('0'), text.size() - 1));
@@ -226,7 +240,7 @@ std::string AddPrinter(std::string& document, std::string_view name, std::string
         id.insert(id.begin(), '1');
     else
         ++*digit;
-    document.insert(document.find("<printers>") + 10, "<name>" + std::string(name) + "</name><ID>" + id +
+    document.insert(document.find(kPrinters) + kPrinters.size(), "<name>" + std::string(name) + "</name><ID>" + id +
                                                           "</ID><cost>" + std::string(cost) +
                                                           "</cost><monitored>1</monitored>");
     return id;
@@ -260,10 +274,7 @@ void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::
             flags.push_back(*entry.monitored);
     for (auto span = flags.rbegin(); span != flags.rend(); ++span)
         document.replace(span->start, span->length, "0");
-    if (document.find("<printers>") == std::string::npos) {
-        const size_t log = document.find("<log>");
-        document.insert(log == std::string::npos ? document.size() : log + 5, "<printers></printers>");
-    }
+    EnsurePrinterList(document);
     // Named, not bound: clang before 16 lets no lambda capture a binding.
     for (const auto& row : rows) {
         const std::string& name = row.first;

@@ -155,9 +155,9 @@ DialogTemplate EmailSettingsTemplate()
 DialogTemplate ReportViewerTemplate()
 {
     return {ids::dialog::kReportViewer, QSize(403, 214), {}, WindowStyle::SizingBorder,
-            {{1008, K::Custom, QRect(7, 7, 389, 177), {}, {}},
-             {ids::control::kOk, K::PushButton, QRect(240, 191, 66, 16), {}, S::DefaultButton},
-             {ids::control::kCancel, K::PushButton, QRect(326, 191, 66, 16), {}, {}}}};
+            {{ids::control::viewer::kArea, K::Custom, QRect(7, 7, 389, 177), {}, {}},
+             {ids::control::viewer::kFind, K::PushButton, QRect(240, 191, 66, 16), {}, S::DefaultButton},
+             {ids::control::viewer::kClose, K::PushButton, QRect(326, 191, 66, 16), {}, {}}}};
 }
 
 const std::array<PageEntry, 4>& PageTable()

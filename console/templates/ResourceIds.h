@@ -29,6 +29,10 @@ inline constexpr int kMessageBox = 210;
 inline constexpr int kOkNormal = 212;
 inline constexpr int kOkPressed = 211;
 inline constexpr int kEmailSettings = 214;
+inline constexpr int kFindKeywordPressed = 221;
+inline constexpr int kFindKeywordNormal = 222;
+inline constexpr int kViewerOkPressed = 223;
+inline constexpr int kViewerOkNormal = 224;
 } // namespace bitmap
 
 namespace icon {
@@ -111,6 +115,14 @@ inline constexpr int kCost = 1044;
 inline constexpr int kApply = 1045;
 inline constexpr int kDocumentNames = 1059;
 } // namespace settings
+
+// The report viewer: the area that holds the page and the tables, and its
+// two buttons, Find Keyword and OK, under the ids of OK and Cancel.
+namespace viewer {
+inline constexpr int kArea = 1008;
+inline constexpr int kFind = kOk;
+inline constexpr int kClose = kCancel;
+} // namespace viewer
 } // namespace control
 
 // Commands of the menus: the help button's, the system menu's and the tray's.

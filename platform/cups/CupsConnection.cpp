@@ -151,6 +151,12 @@ std::uint32_t SpoolerErrorFor(ipp_status_t status)
     }
 }
 
+Failure IppFailure(ipp_op_t operation, ipp_status_t status)
+{
+    return {std::string(ippOpString(operation)) + ": " + ippErrorString(status),
+            static_cast<int>(SpoolerErrorFor(status))};
+}
+
 CupsConnection::CupsConnection(CupsEndpoint endpoint) : endpoint_(std::move(endpoint)) {}
 
 namespace {

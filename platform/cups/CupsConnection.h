@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Result.h"
+
 #include <cups/cups.h>
 #include <signal.h>
 
@@ -56,6 +58,10 @@ private:
 
 // The one translation of IPP statuses into the spooler's error codes.
 std::uint32_t SpoolerErrorFor(ipp_status_t status);
+
+// The failure of the IPP operation `operation`: its name and the status it
+// ended with ("Get-Jobs: client-error-not-found"), and the spooler's code.
+Failure IppFailure(ipp_op_t operation, ipp_status_t status);
 
 bool IsSuccess(ipp_status_t status);
 

@@ -18,8 +18,8 @@ CupsPrinter::CupsPrinter(std::shared_ptr<CupsContext> context, std::string queue
 SpoolerResult<std::unique_ptr<ChangeNotification>> CupsPrinter::WatchChanges(std::uint32_t filter)
 {
     auto changes = std::make_shared<ChangeQueue>(filter);
-    if (const std::uint32_t error = context_->pump.Watch(queue_, changes))
-        return SpoolerResult<std::unique_ptr<ChangeNotification>>::Failure(error);
+    if (SpoolerResult<void> watched = context_->pump.Watch(queue_, changes); !watched)
+        return watched.Why();
     std::erase_if(watchers_, [](const std::weak_ptr<ChangeQueue>& watcher) { return watcher.expired(); });
     watchers_.push_back(changes);
     return std::unique_ptr<ChangeNotification>(
@@ -30,7 +30,7 @@ SpoolerResult<std::uint32_t> CupsPrinter::JobCount()
 {
     auto jobs = Queue();
     if (!jobs)
-        return SpoolerResult<std::uint32_t>::Failure(jobs.Error());
+        return jobs.Why();
     return static_cast<std::uint32_t>(jobs->size());
 }
 
@@ -46,7 +46,7 @@ SpoolerResult<std::vector<EndedJob>> CupsPrinter::EndedJobs()
 {
     IppReply listing = GetJobs(context_->requests, uri_, "completed");
     if (!listing.Ok())
-        return SpoolerResult<std::vector<EndedJob>>::Failure(SpoolerErrorFor(listing.status));
+        return IppFailure(IPP_OP_GET_JOBS, listing.status);
     std::vector<EndedJob> ended;
     for (const JobAttributes& job : ReadJobs(listing.response.get()))
         if (IsTerminalState(job.state.value_or(0)))
@@ -73,7 +73,7 @@ SpoolerResult<std::vector<SpoolerJob>> CupsPrinter::Queue()
 {
     IppReply listing = GetJobs(context_->requests, uri_, "not-completed");
     if (!listing.Ok())
-        return SpoolerResult<std::vector<SpoolerJob>>::Failure(SpoolerErrorFor(listing.status));
+        return IppFailure(IPP_OP_GET_JOBS, listing.status);
     std::map<std::uint32_t, SpoolerJob> queued;
     for (const JobAttributes& job : ReadJobs(listing.response.get()))
         queued.emplace(job.id, ToSpoolerJob(job));

@@ -42,7 +42,7 @@ public:
                       static_cast<int>(std::size(kWanted)), nullptr, kWanted);
         IppReply reply = connection.Send(std::move(request));
         if (!reply.Ok())
-            return Result::Failure(SpoolerErrorFor(reply.status));
+            return IppFailure(IPP_OP_GET_PRINTER_ATTRIBUTES, reply.status);
         // CUPS matches names without regard to case; the watchers and the
         // job listings use the name as CUPS spells it.
         std::string queue = IppText(ippFindAttribute(reply.response.get(), "printer-name", IPP_TAG_NAME));
@@ -64,7 +64,8 @@ public:
             const int count = cupsGetDests2(http, &dests);
             // No destinations is a valid answer; an error status is not.
             if (count == 0 && !IsSuccess(cupsLastError()))
-                return Result::Failure(SpoolerErrorFor(cupsLastError()));
+                return Result::Failure(SpoolerErrorFor(cupsLastError()),
+                                       std::string("cupsGetDests2: ") + cupsLastErrorString());
             std::vector<std::string> names;
             std::set<std::string> seen;  // a printer appears once per instance
             for (int i = 0; i < count; ++i)

@@ -64,7 +64,7 @@ NotificationPump::~NotificationPump()
     DropSubscription(lock);
 }
 
-std::uint32_t NotificationPump::Watch(const std::string& queue, const std::shared_ptr<ChangeQueue>& changes)
+SpoolerResult<void> NotificationPump::Watch(const std::string& queue, const std::shared_ptr<ChangeQueue>& changes)
 {
     Lock lock(mutex_);
     // From here on the pump keeps the queue's jobs instead of ignoring them,
@@ -78,14 +78,14 @@ std::uint32_t NotificationPump::Watch(const std::string& queue, const std::share
 
     // The subscription comes before the listing: every job the listing
     // misses has events after it.
-    if (const std::uint32_t error = EnsureSubscribed(lock, listings_))
-        return error;
+    if (SpoolerResult<void> subscribed = EnsureSubscribed(lock, listings_); !subscribed)
+        return subscribed;
     if (!thread_.joinable())
         thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
     const std::string uri = listings_.QueueUri(queue);
     IppReply listing = Unlocked(lock, [&] { return GetJobs(listings_, uri, "not-completed"); });
     if (!listing.Ok())
-        return SpoolerErrorFor(listing.status);
+        return IppFailure(IPP_OP_GET_JOBS, listing.status);
 
     std::set<std::uint32_t> ended;
     for (const SpoolerJob& job : joining->endedMeanwhile)
@@ -113,7 +113,7 @@ std::uint32_t NotificationPump::Watch(const std::string& queue, const std::share
     quickUntil_ = std::chrono::steady_clock::now() + options_.quickAfterNews;
     nudged_ = true;
     wake_.notify_all();
-    return 0;
+    return {};
 }
 
 void NotificationPump::Unwatch(const std::string& queue, const ChangeQueue* changes)
@@ -165,19 +165,22 @@ bool NotificationPump::BusyLocked() const
     return !jobs_.empty() || resyncNeeded_ || std::chrono::steady_clock::now() < quickUntil_;
 }
 
-std::uint32_t NotificationPump::EnsureSubscribed(Lock& lock, CupsConnection& via)
+SpoolerResult<void> NotificationPump::EnsureSubscribed(Lock& lock, CupsConnection& via)
 {
     if (subscriptionId_)
-        return 0;
+        return {};
     const int lease = static_cast<int>(options_.lease.count());
     IppReply reply = Unlocked(lock, [&] { return Subscribe(via, lease); });
     const int id = reply.Ok() ? ReadSubscriptionId(reply.response.get()) : 0;
+    if (!reply.Ok())
+        return IppFailure(IPP_OP_CREATE_JOB_SUBSCRIPTIONS, reply.status);
     if (!id)
-        return reply.Ok() ? spooler_error::kGeneralFailure : SpoolerErrorFor(reply.status);
+        return SpoolerResult<void>::Failure(spooler_error::kGeneralFailure,
+                                            "Create-Job-Subscriptions: no notify-subscription-id");
     if (subscriptionId_) {
         // Another thread subscribed meanwhile; one subscription is enough.
         Unlocked(lock, [&] { return Unsubscribe(via, id); });
-        return 0;
+        return {};
     }
     subscriptionId_ = id;
     nextSequence_ = 1;
@@ -185,7 +188,7 @@ std::uint32_t NotificationPump::EnsureSubscribed(Lock& lock, CupsConnection& via
     renewedAt_ = std::chrono::steady_clock::now();
     connectionsSeen_ = connection_.Connections();
     quickUntil_ = std::chrono::steady_clock::now() + options_.quickAfterNews;
-    return 0;
+    return {};
 }
 
 void NotificationPump::DropSubscription(Lock& lock)
@@ -205,8 +208,8 @@ bool NotificationPump::Poll(Lock& lock)
     if (!subscriptionId_) {
         // Whatever happened since the old subscription went is unknown.
         resyncNeeded_ = true;
-        if (const std::uint32_t error = EnsureSubscribed(lock, connection_))
-            return error != spooler_error::kServiceUnavailable;
+        if (const SpoolerResult<void> subscribed = EnsureSubscribed(lock, connection_); !subscribed)
+            return subscribed.Error() != spooler_error::kServiceUnavailable;
     }
     const int subscription = subscriptionId_;
     const int lease = static_cast<int>(options_.lease.count());

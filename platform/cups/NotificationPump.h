@@ -4,6 +4,7 @@
 #include "CupsConnection.h"
 #include "CupsJobFields.h"
 #include "CupsJobRequests.h"
+#include "Spooler.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -79,9 +80,8 @@ public:
     NotificationPump& operator=(const NotificationPump&) = delete;
 
     // Delivers the job changes of `queue` to `changes` from now on, after
-    // handing it the jobs queued now as added ones. Returns a spooler error
-    // code, 0 on success.
-    std::uint32_t Watch(const std::string& queue, const std::shared_ptr<ChangeQueue>& changes);
+    // handing it the jobs queued now as added ones.
+    SpoolerResult<void> Watch(const std::string& queue, const std::shared_ptr<ChangeQueue>& changes);
     void Unwatch(const std::string& queue, const ChangeQueue* changes);
 
     // The jobs of `queue` whose departure the watchers have not been told
@@ -111,7 +111,7 @@ private:
     // release it for each request they send.
     void Run(std::stop_token stop);
     // Creates the subscription through `via` unless there is one.
-    std::uint32_t EnsureSubscribed(Lock& lock, CupsConnection& via);
+    SpoolerResult<void> EnsureSubscribed(Lock& lock, CupsConnection& via);
     void DropSubscription(Lock& lock);
     // False when the scheduler could not be reached.
     bool Poll(Lock& lock);

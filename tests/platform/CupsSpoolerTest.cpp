@@ -252,13 +252,13 @@ TEST_F(CupsSpoolerTest, WatchAndQueueListingsGoOnWhileThePumpWaitsForAnAnswer)
         cups::CupsEndpoint::FromAddress(silent.Address()),
         cups::PumpOptions{.pollInterval = 10ms, .idleInterval = 10ms, .quickAfterNews = 0ms, .lease = 60s}, listings);
     auto first = std::make_shared<cups::ChangeQueue>(printer_change::kAllJobChanges);
-    ASSERT_EQ(pump->Watch("stopped", first), 0u);
+    ASSERT_EQ(pump->Watch("stopped", first).Error(), 0u);
     ASSERT_TRUE(silent.WaitForRequest()) << "the pump never polled";
     const std::uint32_t queued = SharedScheduler().Submit(
         {.printer = "stopped", .user = "lou", .title = "waiting", .file = SharedScheduler().PdfWithPages(1)});
 
     auto second = std::make_shared<cups::ChangeQueue>(printer_change::kAllJobChanges);
-    EXPECT_EQ(pump->Watch("stopped", second), 0u);
+    EXPECT_EQ(pump->Watch("stopped", second).Error(), 0u);
     const ChangeBlock block = second->Next();
     EXPECT_TRUE(block.changes & printer_change::kAddJob);
     EXPECT_TRUE(std::any_of(block.entries.begin(), block.entries.end(),
@@ -294,6 +294,8 @@ TEST_F(CupsSpoolerTest, OpeningAPrinterNeedsAQueueTheSchedulerKnows)
         EXPECT_EQ(printer.Error(), error) << "'" << name << "'";
         EXPECT_EQ(printer.Ok(), error == 0) << "'" << name << "'";
     }
+    // A refusal by the scheduler says which operation failed, with its IPP status.
+    EXPECT_EQ(spooler->OpenPrinter("nosuch").Why().what, "Get-Printer-Attributes: client-error-not-found");
 }
 
 TEST_F(CupsSpoolerTest, AnUnreachableSchedulerFailsAsUnavailable)

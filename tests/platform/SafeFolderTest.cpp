@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 namespace ostrel::test {
@@ -172,6 +173,44 @@ TEST_F(SafeFolderTest, FilesAndFoldersAsTheLogsTreeUsesThem)
     EXPECT_EQ(logs.value.Remove("Report.xml"), SafeStatus::Missing);
     EXPECT_EQ(logs.value.Remove("Printers"), SafeStatus::WrongType);
     EXPECT_TRUE(fs::is_directory(app_ / "Logs/Printers"));
+}
+
+// The errno of the failing call comes back with the status, so that a
+// caller tells a full disk from a missing file without reading errno
+// after the calls have returned.
+TEST_F(SafeFolderTest, FailuresCarryTheErrnoOfTheFailingCall)
+{
+    JournalRecorder journal;
+    const Safe<SafeFolder> logs = SafeFolder::Open(app_.Path(), "Logs");
+    ASSERT_TRUE(logs);
+    struct Case {
+        const char* label;
+        SafeStatus status;
+        int error;
+        SafeStatus expectedStatus;
+        int expectedError;
+    };
+    const auto fileCase = [](const char* label, const Safe<FileDescriptor>& got, SafeStatus status, int error) {
+        return Case{label, got.status, got.error, status, error};
+    };
+    const auto folderCase = [](const char* label, const Safe<SafeFolder>& got, SafeStatus status, int error) {
+        return Case{label, got.status, got.error, status, error};
+    };
+    const Case cases[] = {
+        fileCase("a missing file", logs.value.OpenFile("Users/alice/none.xml", O_RDONLY), SafeStatus::Missing, ENOENT),
+        fileCase("a missing folder on the way", logs.value.OpenFile("Users/carol/d.xml", O_RDONLY),
+                 SafeStatus::Missing, ENOENT),
+        fileCase("a linked file", logs.value.OpenFile("y_2024.xml", O_RDONLY), SafeStatus::Link, ELOOP),
+        fileCase("a bad name, no call made", logs.value.OpenFile("../secret", O_RDONLY), SafeStatus::BadName, 0),
+        fileCase("a file that opens", logs.value.OpenFile("Users/alice/d_20240310.xml", O_RDONLY), SafeStatus::Ok, 0),
+        folderCase("a file where a folder should be", logs.value.Folder("Users/alice/d_20240310.xml"),
+                   SafeStatus::WrongType, ENOTDIR),
+        folderCase("a missing application folder", SafeFolder::Open(app_ / "none"), SafeStatus::Missing, ENOENT),
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.status, c.expectedStatus) << c.label;
+        EXPECT_EQ(c.error, c.expectedError) << c.label;
+    }
 }
 
 }  // namespace

@@ -384,6 +384,39 @@ TEST_F(HandWrittenReportTest, AFolderWithBlanksAndAccentsIsFound)
     EXPECT_EQ(SummaryOf(*html), (Summary{"1", "2", "0.10"}));
 }
 
+// The viewer shows its own tables only for a stylesheet whose top level
+// declares the parameter "viewer", however it is written.
+TEST_F(HandWrittenReportTest, TheViewerTakesPartOnlyForATopLevelViewerParameter)
+{
+    struct Case {
+        const char* label;
+        const char* declarations;
+        bool tables;
+    };
+    const Case cases[] = {
+        {"double quotes", R"(<xsl:param name="viewer"/>)", true},
+        {"single quotes", R"(<xsl:param name='viewer' select="'page'"/>)", true},
+        {"another prefix", R"(<t:param xmlns:t="http://www.w3.org/1999/XSL/Transform" name="viewer"/>)", true},
+        {"in a comment", R"(<!-- <xsl:param name="viewer"/> -->)", false},
+        {"a template's parameter", R"(<xsl:template name="t"><xsl:param name="viewer"/></xsl:template>)", false},
+        {"another name", R"(<xsl:param name="viewers"/>)", false},
+        {"not XSLT's", R"(<x:param xmlns:x="urn:other" name="viewer"/>)", false},
+    };
+    std::string document = Document(ReportKind::Aggregated, Event("d", "2", "10"));
+    document.replace(document.find("style.xsl"), 9, "own.xsl");
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ReplaceFile(folder_ / "own.xsl",
+                                std::string(R"(<xsl:stylesheet version="1.0" )"
+                                            R"(xmlns:xsl="http://www.w3.org/1999/XSL/Transform">)") +
+                                    c.declarations + R"(<xsl:template match="/"><p>page</p></xsl:template>)" +
+                                    "</xsl:stylesheet>"));
+        const auto page = RenderViewerPage(document, folder_.Path(), {{"jobs", "1"}});
+        ASSERT_TRUE(page) << c.label << ": " << page.Error();
+        EXPECT_EQ(page->tables, c.tables) << c.label;
+        EXPECT_NE(page->html.find("page"), std::string::npos) << c.label;
+    }
+}
+
 TEST_F(HandWrittenReportTest, AMissingDocumentIsAMessage)
 {
     const auto html = RenderReportFile(folder_ / "DisplayReport.xml");
