@@ -74,6 +74,11 @@ void EventLogWriter::Replay()
     {
         std::lock_guard lock(journalLock_);
         journal_.Load();
+        // A new journal, or one that was lost, numbers from the clock (a
+        // thousand a second), past any number an earlier one gave to the
+        // central store.
+        if (journal_.NextSequence() == 1)
+            journal_.NumberPast(static_cast<std::uint64_t>(std::max<std::int64_t>(Seconds(clock_.Now()), 0)) * 1000);
         for (const PendingRecord& pending : journal_.Pending())
             keptBack_.insert(pending.sequence);
         FlushKeptLocked();
@@ -209,6 +214,46 @@ void EventLogWriter::SettleLocked()
     std::lock_guard lock(journalLock_);
     for (const std::uint64_t sequence : batch.sequences)
         journal_.Done(sequence);
+}
+
+void EventLogWriter::OweToCentre(bool owe)
+{
+    std::lock_guard lock(journalLock_);
+    journal_.OweToCentre(owe);
+}
+
+std::vector<OwedRecord> EventLogWriter::OwedRecords(std::size_t limit)
+{
+    std::vector<OwedRecord> records;
+    std::uint64_t mark = 0;
+    {
+        std::lock_guard lock(journalLock_);
+        records = journal_.OwedRecords(limit);
+        mark = journal_.Mark();
+    }
+    // Only what the journal holds on disk goes out: a record the centre has
+    // and a power cut took from the journal would lend its number to another.
+    if (!records.empty() && !journal_.SyncThrough(mark))
+        records.clear();
+    return records;
+}
+
+void EventLogWriter::Forwarded(std::uint64_t upTo)
+{
+    std::lock_guard lock(journalLock_);
+    journal_.Forwarded(upTo);
+}
+
+void EventLogWriter::NumberPast(std::uint64_t sequence)
+{
+    std::lock_guard lock(journalLock_);
+    journal_.NumberPast(sequence);
+}
+
+EventLogWriter::Owing EventLogWriter::OwingToCentre()
+{
+    std::lock_guard lock(journalLock_);
+    return {journal_.OwedCount(), journal_.OldestOwed()};
 }
 
 Clock::TimePoint EventLogWriter::WatchedSince(const std::string& queue)
