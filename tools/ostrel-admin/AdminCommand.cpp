@@ -341,7 +341,7 @@ void Commands::Status(bool json)
     env_.out << "last record: " << (status.lastRecord ? OnOneLine(*status.lastRecord) : "none") << '\n';
     env_.out << "document names: " << (status.documentNames ? "recorded" : "not recorded") << '\n';
     if (status.centralStore)
-        env_.out << "central store: " << OnOneLine(*status.centralStore) << '\n';
+        env_.out << OnOneLine(*status.centralStore) << '\n';
 }
 
 // The settings page's switch of document names in the records.

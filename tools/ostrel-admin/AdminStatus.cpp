@@ -1,6 +1,8 @@
 #include "AdminStatus.h"
 
+#include "CentralSettings.h"
 #include "Files.h"
+#include "RegistryHive.h"
 #include "SafeFolder.h"
 
 #include <fcntl.h>
@@ -73,7 +75,11 @@ std::optional<std::string> LastRecordTime(const std::string& appFolder)
 
 std::optional<std::string> CentralStoreState()
 {
-    return std::nullopt;
+    // The monitor's own account of its forwarding, as the status page shows it.
+    std::string line = CentralStatusLine(LocalMachineHive());
+    if (line.empty())
+        return std::nullopt;
+    return line;
 }
 
 }  // namespace ostrel

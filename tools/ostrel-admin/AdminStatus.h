@@ -25,8 +25,9 @@ struct AdminStatus {
 // written, so its last one is the last recorded job.
 std::optional<std::string> LastRecordTime(const std::string& appFolder);
 
-// The central store's state in one line, for the status; nothing while no
-// central store is configured. The one place to add it.
+// The central store's state in one line, the status page's own ("Central
+// database: up to date" or "... N records waiting since HH:MM"); nothing
+// while no central store is configured or the monitor has said nothing yet.
 std::optional<std::string> CentralStoreState();
 
 }  // namespace ostrel
