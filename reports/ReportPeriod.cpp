@@ -3,6 +3,7 @@
 #include "LogDocument.h"
 #include "PeriodKeys.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace ostrel {
@@ -20,42 +21,61 @@ LocalDate DateOf(Clock::TimePoint when)
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-ResolvedPeriod Day(Clock::TimePoint when)
+using std::chrono::days;
+
+PeriodSpan Day(Clock::TimePoint when)
 {
-    return {"d_", PeriodKeysAt(when).day, PeriodCaption(DayCaption(when))};
+    const LocalDate date = DateOf(when);
+    return {{"d_", PeriodKeysAt(when).day, PeriodCaption(DayCaption(when))},
+            LocalTimePoint(date.year, date.month, date.day),
+            LocalTimePoint(date.year, date.month, date.day + 1)};
 }
 
-ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCaption)
+// Week `week` of `year` as the monitor counts it: whole weeks of seconds
+// from 1 January 00:00, the last one cut short by the next 1 January.
+PeriodSpan Week(int week, int year, ReportKind kind, const char* sameKindCaption)
 {
     const std::string number = std::to_string(week);
     const std::string caption = kind == ReportKind::User
                                     ? "Week " + number + " of " + std::to_string(year)
                                     : std::string(sameKindCaption);
-    return {"w_", number + "_" + std::to_string(year), PeriodCaption(caption)};
+    const Clock::TimePoint yearStart = LocalTimePoint(year, 1, 1);
+    const Clock::TimePoint nextYear = LocalTimePoint(year + 1, 1, 1);
+    return {{"w_", number + "_" + std::to_string(year), PeriodCaption(caption)},
+            yearStart + days(7 * (week - 1)),
+            std::min(yearStart + days(7 * week), nextYear)};
 }
 
-ResolvedPeriod Month(int month, int year)
+PeriodSpan Month(int month, int year)
 {
-    return {"m_", TwoDigits(month) + "_" + std::to_string(year),
-            PeriodCaption(TwoDigits(month) + "/" + std::to_string(year))};
+    return {{"m_", TwoDigits(month) + "_" + std::to_string(year),
+             PeriodCaption(TwoDigits(month) + "/" + std::to_string(year))},
+            LocalTimePoint(year, month, 1),
+            LocalTimePoint(year, month + 1, 1)};
 }
 
-ResolvedPeriod Quarter(int quarter, int year)
+PeriodSpan Quarter(int quarter, int year)
 {
     const std::string number = std::to_string(quarter);
-    return {"q_", number + "_" + std::to_string(year),
-            PeriodCaption("Quarter " + number + "  of " + std::to_string(year))};
+    return {{"q_", number + "_" + std::to_string(year),
+             PeriodCaption("Quarter " + number + "  of " + std::to_string(year))},
+            LocalTimePoint(year, 3 * quarter - 2, 1),
+            LocalTimePoint(year, 3 * quarter + 1, 1)};
 }
 
-ResolvedPeriod Semester(int semester, int year)
+PeriodSpan Semester(int semester, int year)
 {
-    return {"s_", std::to_string(semester) + "_" + std::to_string(year),
-            PeriodCaption((semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year))};
+    return {{"s_", std::to_string(semester) + "_" + std::to_string(year),
+             PeriodCaption((semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year))},
+            LocalTimePoint(year, 6 * semester - 5, 1),
+            LocalTimePoint(year, 6 * semester + 1, 1)};
 }
 
-ResolvedPeriod Year(int year)
+PeriodSpan Year(int year)
 {
-    return {"y_", std::to_string(year), PeriodCaption(std::to_string(year))};
+    return {{"y_", std::to_string(year), PeriodCaption(std::to_string(year))},
+            LocalTimePoint(year, 1, 1),
+            LocalTimePoint(year + 1, 1, 1)};
 }
 
 }  // namespace
@@ -70,6 +90,14 @@ const std::array<std::string_view, 12>& ReportPeriodNames()
 }
 
 std::optional<ResolvedPeriod> ResolvePeriod(std::string_view name, ReportKind kind, const Clock& clock)
+{
+    std::optional<PeriodSpan> span = ResolvePeriodSpan(name, kind, clock);
+    if (!span)
+        return std::nullopt;
+    return std::move(span->period);
+}
+
+std::optional<PeriodSpan> ResolvePeriodSpan(std::string_view name, ReportKind kind, const Clock& clock)
 {
     const auto& names = ReportPeriodNames();
     size_t index = 0;
