@@ -210,10 +210,13 @@ std::string ZoneCaption(const std::string& caption, Clock::TimePoint now)
 {
     const std::tm local = LocalTime(now);
     const long offset = local.tm_gmtoff / 60;
-    char zone[64];
-    std::snprintf(zone, sizeof zone, " (times in this machine's zone, %s, UTC%c%02ld:%02ld)",
-                  local.tm_zone ? local.tm_zone : "", offset < 0 ? '-' : '+', std::labs(offset) / 60,
+    char utc[48];
+    std::snprintf(utc, sizeof utc, "UTC%c%02ld:%02ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
                   std::labs(offset) % 60);
+    // A zone's own abbreviation when it has one ("CET"), its offset always.
+    const std::string name = local.tm_zone ? local.tm_zone : "";
+    const bool named = !name.empty() && name[0] != '+' && name[0] != '-' && name != "UTC" && name != "GMT";
+    const std::string zone = " (times in this machine's zone, " + (named ? name + ", " : std::string()) + utc + ")";
     const std::size_t end = caption.rfind("</period>");
     if (end == std::string::npos)
         return caption;
