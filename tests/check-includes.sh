@@ -1,17 +1,17 @@
 #!/bin/sh
-# Only platform/ knows CUPS: no file outside it includes a CUPS header
-# (<cups/...>) or a header of the platform's implementations (platform/cups,
-# platform/pages) other than their public ones. The platform's own tests and
+# Only platform/ knows CUPS and libpq: no file outside it includes a CUPS header
+# (<cups/...>, <libpq-fe.h>) or a header of the platform's implementations
+# (platform/cups, platform/pages, platform/pq) other than their public ones. The platform's own tests and
 # the fuzz target of the CUPS layer's parser are its parts, seen from outside.
 #   check-includes.sh SOURCE_ROOT
 set -eu
 root=$1
 cd "$root"
 
-# Public headers of the implementations: the factory of the CUPS spooler and
-# the page counter.
-public='CupsSpooler.h PageCount.h'
-inner=$(for f in platform/cups/*.h platform/pages/*.h; do
+# Public headers of the implementations: the factories of the CUPS spooler
+# and the PostgreSQL sessions, and the page counter.
+public='CupsSpooler.h PageCount.h PqDatabase.h'
+inner=$(for f in platform/cups/*.h platform/pages/*.h platform/pq/*.h; do
   name=${f##*/}
   case " $public " in *" $name "*) ;; *) printf '%s\n' "$name" ;; esac
 done)
@@ -21,7 +21,7 @@ sources=$(git ls-files -co --exclude-standard -- '*.h' '*.hpp' '*.cpp' '*.cc' '*
 
 # One pattern for both: a CUPS header, or an inner header by its name.
 names=$(printf '%s\n' $inner | sed 's/\./\\./g' | paste -sd '|' -)
-pattern="^[[:space:]]*#[[:space:]]*include[[:space:]]*(<cups/|[<\"]([^\">]*/)?($names)[\">])"
+pattern="^[[:space:]]*#[[:space:]]*include[[:space:]]*(<cups/|<libpq|[<\"]([^\">]*/)?($names)[\">])"
 
 checked=$(for file in $(printf '%s\n' $sources |
   grep -Ev '^(platform/|tests/platform/|fuzz/CupsJobFieldsFuzz\.cpp$|build)'); do
@@ -33,6 +33,6 @@ if [ -n "$checked" ] && printf '%s\n' $checked | xargs grep -HnE "$pattern" 2>/d
 fi
 if [ "$status" != 0 ]; then
   echo "check-includes: the files above reach CUPS or the platform's insides; go through Spooler.h," >&2
-  echo "CupsSpooler.h or PageCount.h instead" >&2
+  echo "CupsSpooler.h, PageCount.h or PqDatabase.h instead" >&2
 fi
 exit $status
