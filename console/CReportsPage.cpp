@@ -44,7 +44,6 @@ CReportsPage::CReportsPage(PageContext context, QWidget* parent)
     serversLabel_->setGeometry(units.ToPixels(QRect(140, 4, 30, 10)));
     servers_ = new QComboBox(this);
     servers_->setGeometry(units.ToPixels(QRect(170, 2, 105, 12)));
-    servers_->setAccessibleName(QStringLiteral("Servers:"));
     serversLabel_->setBuddy(servers_);
     serversLabel_->hide();
     servers_->hide();
