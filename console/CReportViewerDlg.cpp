@@ -215,9 +215,12 @@ void CReportViewerDlg::ShowReport()
     events_ = new ReportEventsModel(std::move(report_.events), this);
     jobs_ = MakeTable(events_, subtotals_);
     sorted_ = qobject_cast<QSortFilterProxyModel*>(jobs_->model());
-    const int widths[ReportEventsModel::ColumnCount] = {90, 55, 220, 100, 130, 60, 70, 110};
+    // With the server beside the printer, the texts give it room, so that
+    // it shows without scrolling.
+    const int local[ReportEventsModel::ColumnCount] = {90, 55, 220, 100, 130, 60, 70, 0};
+    const int central[ReportEventsModel::ColumnCount] = {80, 45, 140, 80, 100, 60, 70, 80};
     for (int column = 0; column < ReportEventsModel::ColumnCount; ++column)
-        jobs_->setColumnWidth(column, widths[column]);
+        jobs_->setColumnWidth(column, (report_.servers ? central : local)[column]);
     // The server stands beside the printer; only jobs that carry it show it.
     jobs_->horizontalHeader()->moveSection(ReportEventsModel::Server, ReportEventsModel::Pages);
     jobs_->setColumnHidden(ReportEventsModel::Server, !report_.servers);

@@ -9,6 +9,7 @@
 import argparse
 import os
 import sys
+import subprocess
 import tempfile
 import time
 
@@ -16,16 +17,18 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import quillmere_accessibility as a11y  # noqa: E402
 
 
+def click(node):
+    """A click of the left button in the middle of node, through the X server."""
+    x, y, w, h = a11y.box_of(node)
+    subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"], check=True)
+
+
 def choose(combo, text):
-    """Moves a combo box to the item `text` with the arrow keys, as a user does."""
-    combo.queryComponent().grabFocus()
-    items = [combo[0][i].name for i in range(combo[0].childCount)] if combo.childCount else []
-    if text not in items:
-        raise a11y.Failure("%s is not offered: %s" % (text, items))
-    current = items.index(combo.name) if combo.name in items else 0
-    key = 0xff54 if items.index(text) > current else 0xff52  # the keysyms of Down and Up
-    for _ in range(abs(items.index(text) - current)):
-        pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+    """Opens a combo box and clicks its item `text`, as a user does."""
+    click(combo)
+    item = a11y.wait_for('the item "%s"' % text, lambda: next(
+        (node for node in a11y.walk(combo) if node.name == text and a11y.role(node) != "combo box"), None))
+    click(item)
     a11y.wait_for('"%s" chosen' % text, lambda: combo.name == text)
 
 
