@@ -2,6 +2,7 @@
 
 #include "Accounts.h"
 #include "CSkinButton.h"
+#include "CentralSettings.h"
 #include "ConsoleTemplates.h"
 #include "QuickReports.h"
 #include "SaveRights.h"
@@ -25,7 +26,7 @@ CStatusPage::CStatusPage(PageContext context, QWidget* parent)
     connect(Button(kUserReport), &QPushButton::clicked, this,
             [this] { ShowCurrentUserReport(this, context_.appFolder, UserText().toStdString()); });
     // The status line is as wide as the template gives it, on one line.
-    for (int id : {kState, kUser, kDefaultPrinter})
+    for (int id : {kState, kUser, kDefaultPrinter, kCentral})
         Label(id)->setWordWrap(false);
     Refresh();
 }
@@ -50,6 +51,11 @@ QString CStatusPage::DefaultPrinterText() const
     return Label(kDefaultPrinter)->text();
 }
 
+QString CStatusPage::CentralText() const
+{
+    return Label(kCentral)->text();
+}
+
 void CStatusPage::SwitchMonitoring(bool on)
 {
     context_.rights.BeforeChange(this);
@@ -66,6 +72,8 @@ void CStatusPage::OnRefresh()
     Button(kStop)->setEnabled(monitoring);
     Label(kState)->setText(monitoring ? QStringLiteral("Monitoring") : QStringLiteral("NOT Monitoring"));
     Label(kUser)->setText(QString::fromStdString(EffectiveUserName()));
+    // The monitor keeps this state in the registry store; nothing when no central database is configured.
+    Label(kCentral)->setText(QString::fromStdString(CentralStatusLine(LocalMachineHive())));
     // The spooler may take its time; the line fills in when it answers.
     QPointer<CStatusPage> page(this);
     context_.spooler.AskDefaultPrinter([page](std::optional<std::string> name) {

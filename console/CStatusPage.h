@@ -10,7 +10,7 @@ namespace ostrel {
 
 // The first page: the monitoring switch (Start and Stop, and the state as
 // AppRuns holds it), the current user, the default printer, and today's
-// reports of both. The tray menu's Start and Stop come here too. The
+// reports of both, and how far the central database is behind. The tray menu's Start and Stop come here too. The
 // default printer arrives from the spooler after the rest. GUI thread only.
 class CStatusPage : public CConsolePage {
     Q_OBJECT
@@ -28,6 +28,7 @@ public:
     QString StatusText() const;
     QString UserText() const;
     QString DefaultPrinterText() const;
+    QString CentralText() const;
 
 protected:
     void OnRefresh() override;

@@ -115,6 +115,30 @@ void EventLogWriter::RetryKept()
     FlushKeptLocked();
 }
 
+void EventLogWriter::OweToCentre(bool owe)
+{
+    std::lock_guard lock(journalLock_);
+    journal_.OweToCentre(owe);
+}
+
+std::vector<OwedRecord> EventLogWriter::OwedRecords(std::size_t limit)
+{
+    std::lock_guard lock(journalLock_);
+    return journal_.OwedRecords(limit);
+}
+
+void EventLogWriter::Forwarded(std::uint64_t upTo)
+{
+    std::lock_guard lock(journalLock_);
+    journal_.Forwarded(upTo);
+}
+
+EventLogWriter::Owing EventLogWriter::OwingToCentre()
+{
+    std::lock_guard lock(journalLock_);
+    return {journal_.OwedCount(), journal_.OldestOwed()};
+}
+
 Clock::TimePoint EventLogWriter::WatchedSince(const std::string& queue)
 {
     std::lock_guard lock(journalLock_);

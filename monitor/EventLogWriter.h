@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,6 +49,18 @@ public:
     // Writes the records a full disk kept back, if there is room now.
     void RetryKept();
     bool HasKept() const { return kept_; }
+
+    // The central store's side of the journal (see RecordJournal): from
+    // now on each record taken is also owed there. Safe from any thread;
+    // none of these waits on more than the journal.
+    void OweToCentre(bool owe);
+    std::vector<OwedRecord> OwedRecords(std::size_t limit);
+    void Forwarded(std::uint64_t upTo);
+    struct Owing {
+        std::size_t count = 0;
+        std::optional<std::int64_t> oldest;  // when the oldest was taken on
+    };
+    Owing OwingToCentre();
 
     // See RecordJournal.
     Clock::TimePoint WatchedSince(const std::string& queue);

@@ -44,7 +44,7 @@ void JobRecorder::Record(const PrintJob& job, std::string_view costPerPage, std:
                          std::string_view queue)
 {
     writer_.Write({EventText(job, costPerPage, printerName), SafeName(job.user), SafeName(printerName),
-                   std::string(queue), job.id});
+                   std::string(queue), job.id, job.submitted.instant});
 }
 
 bool JobRecorder::RecordIfOwed(const EndedJob& ended, std::string_view costPerPage, std::string_view printerName,

@@ -3,6 +3,7 @@
 #include "CupsSpooler.h"
 #include "OldLogCleaner.h"
 #include "PrinterMonitor.h"
+#include "PqDatabase.h"
 #include "ReportMailer.h"
 
 namespace ostrel {
@@ -13,7 +14,22 @@ KestrunTasks::KestrunTasks(TaskContext context)
       writer_(context_.appFolder, context_.clock),
       recorder_(writer_)
 {
+    CentralSettings central = ReadCentralSettings(context_.registry);
+    if (central.Configured()) {
+        writer_.OweToCentre(true);
+        central.serverId = EnsureServerId(context_.registry);
+        if (central.serverId.empty())
+            LogWarning("Central database: no ServerId could be stored; records wait on disk until one can");
+    }
     writer_.Replay();
+    if (central.Configured() && !central.serverId.empty()) {
+        database_ = MakePqDatabase();
+        RegistryHive& registry = context_.registry;
+        forwarder_ = std::make_unique<CentralForwarder>(CentralForwarderSetup{
+            *database_, writer_, context_.clock, central,
+            [&registry](const CentralStatus& status) { WriteCentralStatus(registry, status); }});
+        forwarder_->Start();
+    }
 }
 
 KestrunTasks::~KestrunTasks() = default;

@@ -102,6 +102,21 @@ std::string TakeLine(const PendingRecord& pending)
                  std::to_string(r.jobId), Escaped(r.user), Escaped(r.printer), Escaped(r.text)});
 }
 
+// The record just taken (its R line comes first) is owed to the central store.
+std::string OweLine(const OwedRecord& owed)
+{
+    return Line({"Q", std::to_string(owed.sequence), std::to_string(owed.record.submittedAt)});
+}
+
+// An owed record that is in its files already, as a rewrite keeps it.
+std::string KeptOwedLine(const OwedRecord& owed)
+{
+    const EventRecord& r = owed.record;
+    return Line({"G", std::to_string(owed.sequence), std::to_string(owed.takenAt), Escaped(r.queue),
+                 std::to_string(r.jobId), Escaped(r.user), Escaped(r.printer), Escaped(r.text),
+                 std::to_string(r.submittedAt)});
+}
+
 std::string PlaceLine(std::uint64_t sequence, const RecordPlacement& placement)
 {
     std::string sizes;
@@ -148,6 +163,7 @@ void RecordJournal::Load()
 {
     pending_.clear();
     queues_.clear();
+    owed_.clear();
     const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
     const std::string bytes = folder ? folder.value.ReadFile(file_.filename().string()).value : std::string();
     std::string_view rest = bytes;
@@ -201,6 +217,35 @@ void RecordJournal::Apply(std::string_view line)
     } else if (kind == "O" && f.size() == 1) {
         for (auto& [name, queue] : queues_)
             queue.since.reset();
+    } else if (kind == "Q" && f.size() == 3) {
+        const auto sequence = NumberIn<std::uint64_t>(f[1]);
+        const auto submittedAt = NumberIn<std::int64_t>(f[2]);
+        auto found = std::find_if(pending_.begin(), pending_.end(),
+                                  [&](const PendingRecord& p) { return sequence && p.sequence == *sequence; });
+        if (found == pending_.end() || !submittedAt)
+            return;
+        OwedRecord owed{found->sequence, found->record, found->takenAt};
+        owed.record.submittedAt = *submittedAt;
+        owed_[owed.sequence] = std::move(owed);
+    } else if (kind == "G" && f.size() == 9) {
+        const auto sequence = NumberIn<std::uint64_t>(f[1]);
+        const auto takenAt = NumberIn<std::int64_t>(f[2]);
+        const auto queue = Unescaped(f[3]);
+        const auto jobId = NumberIn<std::uint32_t>(f[4]);
+        const auto user = Unescaped(f[5]);
+        const auto printer = Unescaped(f[6]);
+        const auto text = Unescaped(f[7]);
+        const auto submittedAt = NumberIn<std::int64_t>(f[8]);
+        if (!sequence || !takenAt || !queue || !jobId || !user || !printer || !text || !submittedAt)
+            return;
+        owed_[*sequence] = {*sequence, {*text, *user, *printer, *queue, *jobId, *submittedAt}, *takenAt};
+        nextSequence_ = std::max(nextSequence_, *sequence + 1);
+    } else if (kind == "F" && f.size() == 2) {
+        if (const auto upTo = NumberIn<std::uint64_t>(f[1]))
+            owed_.erase(owed_.begin(), owed_.upper_bound(*upTo));
+    } else if (kind == "N" && f.size() == 2) {
+        if (const auto next = NumberIn<std::uint64_t>(f[1]))
+            nextSequence_ = std::max(nextSequence_, *next);
     }
 }
 
@@ -225,8 +270,16 @@ void RecordJournal::Remember(const std::string& queue, std::uint32_t jobId, std:
 std::uint64_t RecordJournal::Take(const EventRecord& record, std::int64_t now)
 {
     pending_.push_back({nextSequence_++, record, now, std::nullopt});
-    Write(TakeLine(pending_.back()));
+    Write(TakeLine(pending_.back()) + OweLineIfOwed(pending_.back()));
     return pending_.back().sequence;
+}
+
+std::string RecordJournal::OweLineIfOwed(const PendingRecord& pending)
+{
+    if (!owe_)
+        return {};
+    const OwedRecord& owed = owed_[pending.sequence] = {pending.sequence, pending.record, pending.takenAt};
+    return "\n" + OweLine(owed);
 }
 
 void RecordJournal::Place(std::uint64_t sequence, const RecordPlacement& placement)
@@ -240,7 +293,8 @@ void RecordJournal::Place(std::uint64_t sequence, const RecordPlacement& placeme
 std::uint64_t RecordJournal::TakePlaced(const EventRecord& record, std::int64_t now, const RecordPlacement& placement)
 {
     pending_.push_back({nextSequence_++, record, now, placement});
-    Write(TakeLine(pending_.back()) + "\n" + PlaceLine(pending_.back().sequence, placement));
+    Write(TakeLine(pending_.back()) + OweLineIfOwed(pending_.back()) + "\n" +
+          PlaceLine(pending_.back().sequence, placement));
     return pending_.back().sequence;
 }
 
@@ -299,9 +353,32 @@ bool RecordJournal::Owed(const std::string& queue, std::uint32_t jobId, std::int
     return true;
 }
 
+std::vector<OwedRecord> RecordJournal::OwedRecords(std::size_t limit) const
+{
+    std::vector<OwedRecord> records;
+    for (auto it = owed_.begin(); it != owed_.end() && records.size() < limit; ++it)
+        records.push_back(it->second);
+    return records;
+}
+
+std::optional<std::int64_t> RecordJournal::OldestOwed() const
+{
+    if (owed_.empty())
+        return std::nullopt;
+    return owed_.begin()->second.takenAt;
+}
+
+void RecordJournal::Forwarded(std::uint64_t upTo)
+{
+    owed_.erase(owed_.begin(), owed_.upper_bound(upTo));
+    Write(Line({"F", std::to_string(upTo)}));
+}
+
 std::string RecordJournal::Compacted() const
 {
-    std::string text;
+    // The numbering goes on where it was, even when no record is left: the
+    // central store knows a record by its number.
+    std::string text = Line({"N", std::to_string(nextSequence_)}) + "\n";
     for (const auto& [name, queue] : queues_) {
         for (const auto& [id, at] : queue.recent)
             text += Line({"K", Escaped(name), std::to_string(id), std::to_string(queue.recordedAt.at(id))}) + "\n";
@@ -310,8 +387,15 @@ std::string RecordJournal::Compacted() const
     }
     for (const PendingRecord& pending : pending_) {
         text += TakeLine(pending) + "\n";
+        if (const auto owed = owed_.find(pending.sequence); owed != owed_.end())
+            text += OweLine(owed->second) + "\n";
         if (pending.placement)
             text += PlaceLine(pending.sequence, *pending.placement) + "\n";
+    }
+    // Owed records already in their files: the rewrite must not lose them.
+    for (const auto& [sequence, owed] : owed_) {
+        if (!Find(sequence))
+            text += KeptOwedLine(owed) + "\n";
     }
     return text;
 }

@@ -24,6 +24,10 @@ struct EventRecord {
     std::string printer;
     std::string queue = {};
     std::uint32_t jobId = 0;
+    // When the scheduler created the job, in seconds since the epoch; 0
+    // when unknown. Only the central store needs it: the files hold the
+    // local fields of `text`.
+    std::int64_t submittedAt = 0;
 };
 
 // Where a record goes, fixed before its first append so that a replay
@@ -44,10 +48,18 @@ struct PendingRecord {
     std::optional<RecordPlacement> placement;  // once its appends began
 };
 
+// A record owed to the central store, kept until a commit there holds it.
+struct OwedRecord {
+    std::uint64_t sequence = 0;
+    EventRecord record;
+    std::int64_t takenAt = 0;  // seconds since the epoch
+};
+
 // The monitor's memory across a crash, in one append-only file of the
 // application folder: the records taken on and not yet written everywhere,
 // the jobs recorded lately per queue, and since when each queue has been
-// watched. Lines are appended without fsync: that survives a killed host,
+// watched; and, while a central store is configured, the records not yet
+// committed there, in order, however long that takes. Lines are appended without fsync: that survives a killed host,
 // not a power cut. A line cut short by a kill is ignored. The file is
 // rewritten, smaller, when it has grown. Not thread-safe: the event log
 // writer serialises its use.
@@ -88,6 +100,18 @@ public:
     // while its queue was watched, and it is neither recorded nor pending.
     bool Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const;
 
+    // From now on, records taken on are also owed to the central store; the
+    // mark goes out in the same write as the record.
+    void OweToCentre(bool owe) { owe_ = owe; }
+    // The oldest owed records, at most `limit`, by sequence.
+    std::vector<OwedRecord> OwedRecords(std::size_t limit) const;
+    std::size_t OwedCount() const { return owed_.size(); }
+    // When the oldest owed record was taken on; nothing when none is owed.
+    std::optional<std::int64_t> OldestOwed() const;
+    // Every owed record up to `sequence` is committed in the central store.
+    // Called only after the commit.
+    void Forwarded(std::uint64_t upTo);
+
     // Whether the last line could be written; false while the disk is full.
     bool Healthy() const { return healthy_; }
 
@@ -102,6 +126,8 @@ private:
     };
 
     void Apply(std::string_view line);
+    // Marks a record just taken as owed when records are; the line that says so.
+    std::string OweLineIfOwed(const PendingRecord& pending);
     void Remember(const std::string& queue, std::uint32_t jobId, std::int64_t at);
     void Open();
     void Write(const std::string& line);
@@ -115,6 +141,8 @@ private:
     std::uint64_t nextSequence_ = 1;
     std::deque<PendingRecord> pending_;
     std::map<std::string, Queue> queues_;
+    bool owe_ = false;
+    std::map<std::uint64_t, OwedRecord> owed_;
 };
 
 }  // namespace ostrel

@@ -9,6 +9,13 @@ namespace ostrel {
 // empty text when the account database does not know it.
 std::string EffectiveUserName();
 
+// This machine's host name; the empty text when it has none.
+std::string HostName();
+
+// A new random UUID (version 4) in its usual text form; the empty text when
+// the kernel gives no random bytes.
+std::string RandomUuid();
+
 // What this process may do in a folder that Ostrel shares between its
 // administrators.
 struct FolderAccess {

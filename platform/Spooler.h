@@ -55,6 +55,10 @@ struct SpoolerTime {
     std::uint16_t minute = 0;
     std::uint16_t second = 0;
     std::uint16_t milliseconds = 0;
+    // The same moment in seconds since the epoch, which the local fields
+    // alone cannot say across a time zone or a daylight-saving change;
+    // 0 when the spooler did not give it.
+    std::int64_t instant = 0;
 
     bool operator==(const SpoolerTime&) const = default;
 };

@@ -45,7 +45,8 @@ DialogTemplate StatusPageTemplate()
              {kNone, K::Static, QRect(7, 94, 0, 0), QStringLiteral("Default Printer:"), S::NoWrap},
              {status::kDefaultPrinter, K::Static, QRect(59, 94, 128, 8), {}, {}},
              {status::kDefaultPrinterReport, K::PushButton, QRect(38, 115, 67, 16), {}, {}},
-             {status::kUserReport, K::PushButton, QRect(147, 115, 67, 16), {}, {}}}};
+             {status::kUserReport, K::PushButton, QRect(147, 115, 67, 16), {}, {}},
+             {status::kCentral, K::Static, QRect(7, 143, 265, 8), {}, {}}}};
 }
 
 DialogTemplate PrintersPageTemplate()

@@ -64,6 +64,7 @@ inline constexpr int kUser = 1051;
 inline constexpr int kDefaultPrinter = 1052;
 inline constexpr int kDefaultPrinterReport = 1053;
 inline constexpr int kUserReport = 1054;
+inline constexpr int kCentral = 1055;  // the central database's line; empty when none is configured
 } // namespace status
 
 // The printers page.

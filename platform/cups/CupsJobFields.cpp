@@ -141,6 +141,7 @@ SpoolerTime LocalSpoolerTime(std::time_t when)
     time.hour = static_cast<std::uint16_t>(local.tm_hour);
     time.minute = static_cast<std::uint16_t>(local.tm_min);
     time.second = static_cast<std::uint16_t>(std::min(local.tm_sec, 59));
+    time.instant = static_cast<std::int64_t>(when);
     return time;
 }
 

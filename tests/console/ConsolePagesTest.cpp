@@ -10,6 +10,7 @@
 #include "FakeSpooler.h"
 #include "FakeTrayIcon.h"
 #include "Files.h"
+#include "RegValue.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -145,14 +146,20 @@ void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter_data()
     QTest::addColumn<QString>("defaultPrinter"); // empty: none
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("printerShown");
+    QTest::addColumn<QString>("centralStatus"); // as the monitor stores it; empty: no central database
+    QTest::addColumn<QString>("centralShown");
     const QString forty = QStringLiteral("Laser-on-the-third-floor-by-the-stairs-1");
     const QString accented = QString("Imprimante-couleur-du-secr") + QChar(0xE9) + "tariat"; // é on bytes 26-27
-    QTest::newRow("absent, no default printer") << -1 << "" << "NOT Monitoring" << "No default printer";
-    QTest::newRow("1, a default printer") << 1 << "Laser" << "Monitoring" << "Laser";
-    QTest::newRow("2 is not monitoring") << 2 << "Laser" << "NOT Monitoring" << "Laser";
-    QTest::newRow("a 40-byte name is cut to 31") << 0 << forty << "NOT Monitoring" << forty.left(31);
-    QTest::newRow("never inside a character") << 0 << accented + "-2e"
-                                              << "NOT Monitoring" << QString::fromUtf8(accented.toUtf8().left(31));
+    const QString waitingSince = QString::number(
+        std::chrono::duration_cast<std::chrono::seconds>(LocalTimePoint(2026, 1, 2, 9, 5).time_since_epoch()).count());
+    QTest::newRow("absent, no default printer") << -1 << "" << "NOT Monitoring" << "No default printer" << "" << "";
+    QTest::newRow("1, a default printer")
+        << 1 << "Laser" << "Monitoring" << "Laser" << "0" << "Central database: up to date";
+    QTest::newRow("2 is not monitoring") << 2 << "Laser" << "NOT Monitoring" << "Laser" << "12 " + waitingSince
+                                         << "Central database: 12 records waiting since 09:05";
+    QTest::newRow("a 40-byte name is cut to 31") << 0 << forty << "NOT Monitoring" << forty.left(31) << "" << "";
+    QTest::newRow("never inside a character") << 0 << accented + "-2e" << "NOT Monitoring"
+                                              << QString::fromUtf8(accented.toUtf8().left(31)) << "" << "";
 }
 
 void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter()
@@ -161,7 +168,12 @@ void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter()
     QFETCH(QString, defaultPrinter);
     QFETCH(QString, status);
     QFETCH(QString, printerShown);
+    QFETCH(QString, centralStatus);
+    QFETCH(QString, centralShown);
     ConsoleSandbox::SetAppRuns(appRuns < 0 ? std::nullopt : std::optional<std::uint32_t>(appRuns));
+    // The monitor's state is shown only where a central database is configured.
+    RegValueString("Software\\Ostrel\\CentralDatabase", "", true).Set(centralStatus.isEmpty() ? "" : "service=ostrel");
+    RegValueString("Software\\Ostrel\\CentralStatus", "", true).Set(centralStatus.isEmpty() ? "0" : centralStatus.toStdString());
     spooler_->SetDefaultPrinter(defaultPrinter.isEmpty() ? std::nullopt
                                                          : std::optional<std::string>(defaultPrinter.toStdString()));
     auto console = Console(spooler_);
@@ -173,6 +185,7 @@ void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter()
     QVERIFY(!page.UserText().isEmpty());
     QTRY_COMPARE(page.DefaultPrinterText(), printerShown);
     QVERIFY(page.DefaultPrinterText().toUtf8().size() <= 31);
+    QCOMPARE(page.CentralText(), centralShown);
 }
 
 void ConsolePagesTest::statusPageSwitchesMonitoring()

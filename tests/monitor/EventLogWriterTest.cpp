@@ -14,6 +14,7 @@
 
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 namespace ostrel::test {
 namespace {
@@ -210,6 +211,50 @@ TEST_F(EventLogWriterTest, AReplayPutsARecordACrashInterruptedIntoEachFileOnce)
         EXPECT_TRUE(after.Pending().empty());
         EXPECT_FALSE(after.Owed("cups/Laser", 100u + n, 0));
     }
+}
+
+TEST_F(EventLogWriterTest, OwedRecordsOutliveTheirFilesARestartAndARewriteUntilForwarded)
+{
+    const auto record = [](int n) {
+        return EventRecord{Event("maria", "Laser", n), "maria", "Laser", "cups/Laser", 100u + n, 1700000000 + n};
+    };
+    writer_.OweToCentre(true);
+    for (int n = 1; n <= 4; ++n)
+        writer_.Write(record(n));
+    std::vector<OwedRecord> owed = writer_.OwedRecords(10);
+    ASSERT_EQ(owed.size(), 4u);
+    EXPECT_EQ(writer_.OwedRecords(3).size(), 3u);
+    writer_.Forwarded(owed[1].sequence);
+
+    // A restart rewrites the journal; what is owed stays, exactly, and in order.
+    EventLogWriter restarted(folder_.Path().string(), clock_);
+    restarted.Replay();
+    const std::vector<OwedRecord> kept = restarted.OwedRecords(10);
+    ASSERT_EQ(kept.size(), 2u);
+    for (size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(kept[i].sequence, owed[i + 2].sequence);
+        EXPECT_EQ(kept[i].takenAt, Seconds(clock_.Now()));
+        const EventRecord& r = kept[i].record;
+        const EventRecord want = record(static_cast<int>(i) + 3);
+        EXPECT_EQ(std::tie(r.text, r.user, r.printer, r.queue, r.jobId, r.submittedAt),
+                  std::tie(want.text, want.user, want.printer, want.queue, want.jobId, want.submittedAt));
+    }
+    EXPECT_EQ(restarted.OwingToCentre().count, 2u);
+    EXPECT_EQ(restarted.OwingToCentre().oldest, Seconds(clock_.Now()));
+
+    // Without a central store nothing more is owed; once all is forwarded,
+    // the numbering still goes on past every record ever sent.
+    restarted.Write(record(5));
+    restarted.Forwarded(kept.back().sequence);
+    EXPECT_EQ(restarted.OwingToCentre().count, 0u);
+    EventLogWriter again(folder_.Path().string(), clock_);
+    again.Replay();
+    again.OweToCentre(true);
+    again.Write(record(6));
+    const std::vector<OwedRecord> fresh = again.OwedRecords(10);
+    ASSERT_EQ(fresh.size(), 1u);
+    EXPECT_EQ(fresh[0].sequence, owed.back().sequence + 2);
+    EXPECT_EQ(Count(*ReadFileBytes(writer_.PeriodFiles(clock_.Now(), "maria", "Printer_2").back()), "<event>"), 6u);
 }
 
 // A file system of its own for the logs, so that it can fill up.

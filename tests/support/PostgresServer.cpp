@@ -237,6 +237,42 @@ ProcessResult PostgresServer::Psql(const std::string& sql, const std::string& us
                       {{"PGCONNECT_TIMEOUT", "10"}});
 }
 
+std::vector<std::vector<std::string>> PostgresServer::Rows(const std::string& sql, const std::string& user,
+                                                          const std::string& database) const
+{
+    // Separators no job text holds, so that any value comes back whole.
+    const ProcessResult result =
+        RunProgram(PostgresPrograms() / "psql",
+                   {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-F", "\x1f", "-R", "\x1e", "-d",
+                    Conninfo(user, database), "-c", sql},
+                   {{"PGCONNECT_TIMEOUT", "10"}});
+    if (result.exitCode != 0)
+        throw std::runtime_error("psql failed: " + result.err + " for: " + sql);
+    std::vector<std::vector<std::string>> rows;
+    std::string out = result.out;
+    if (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t end = out.find('\x1e', start);
+        if (end == std::string::npos)
+            end = out.size();
+        std::vector<std::string> row;
+        const std::string line = out.substr(start, end - start);
+        size_t field = 0;
+        for (;;) {
+            const size_t next = line.find('\x1f', field);
+            row.push_back(line.substr(field, next == std::string::npos ? std::string::npos : next - field));
+            if (next == std::string::npos)
+                break;
+            field = next + 1;
+        }
+        rows.push_back(std::move(row));
+        start = end + 1;
+    }
+    return rows;
+}
+
 std::string PostgresServer::Query(const std::string& sql, const std::string& database) const
 {
     const ProcessResult result = Psql(sql, "postgres", database);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace ostrel::test {
 
@@ -31,6 +32,10 @@ public:
     // at the first error: the way an administrator would ask.
     ProcessResult Psql(const std::string& sql, const std::string& user = "postgres",
                        const std::string& database = "ostrel") const;
+    // The rows of a query as `user` sees them, each value as text (NULL as
+    // the empty text); a thrown error when it fails.
+    std::vector<std::vector<std::string>> Rows(const std::string& sql, const std::string& user = "postgres",
+                                               const std::string& database = "ostrel") const;
     // psql as the administrator; its output, or a thrown error.
     std::string Query(const std::string& sql, const std::string& database = "ostrel") const;
 
