@@ -2,10 +2,10 @@
 
 #include "CMessageDlg.h"
 #include "CSkinButton.h"
+#include "CentralSettings.h"
 #include "ConsoleTemplates.h"
 #include "DialogUnits.h"
 #include "PqDatabase.h"
-#include "RegValue.h"
 #include "SettingsDocument.h"
 #include "ShowReport.h"
 
@@ -76,7 +76,7 @@ void CReportsPage::OnRefresh()
     Periods().setCurrentIndex(0);
     FillLocalLists();
 
-    central_ = RegValueString("Software\\Ostrel\\CentralDatabase", "").Get();
+    central_ = ReadCentralSettings(LocalMachineHive()).conninfo;
     serversLabel_->setVisible(!central_.empty());
     servers_->setVisible(!central_.empty());
     servers_->clear();

@@ -13,6 +13,16 @@
 namespace ostrel {
 namespace {
 
+// A message of ours with libpq's or the server's reason, on one line.
+std::string CentralMessage(std::string_view what, std::string_view reason)
+{
+    std::string message(what);
+    message += reason;
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
+
 // The one filter of every central query: $1 and $2 the span of recording
 // instants, $3 the server's display name, $4 the printer, $5 the user,
 // each NULL for any.
@@ -244,7 +254,7 @@ ReportResult<Outcome> RunReport(SqlConnection& connection, const ReportRequest& 
     if (!error)
         error = query.Totals(outcome);
     if (error)
-        return Result::Failure(CentralUnreachable(*error));
+        return Result::Failure(CentralFailed(connection, *error));
     if (outcome.head.totals.jobs == 0)
         return Result::Failure(std::string(report_message::kReportMissing));
     onTotals(outcome);
@@ -253,7 +263,7 @@ ReportResult<Outcome> RunReport(SqlConnection& connection, const ReportRequest& 
     if (!error)
         error = query.Commit();
     if (error)
-        return Result::Failure(CentralUnreachable(*error));
+        return Result::Failure(CentralFailed(connection, *error));
     outcome.head.caption = zonesDiffer ? ZoneCaption(span->period.caption, now) : span->period.caption;
     return outcome;
 }
@@ -263,7 +273,7 @@ ReportResult<std::vector<std::string>> Names(SqlConnection& connection, const st
 {
     SqlAnswer answer = connection.Run(sql, parameters);
     if (!answer.Ok())
-        return ReportResult<std::vector<std::string>>::Failure(CentralUnreachable(*answer.error));
+        return ReportResult<std::vector<std::string>>::Failure(CentralFailed(connection, *answer.error));
     std::vector<std::string> names;
     names.reserve(answer.rows.size());
     for (const SqlRow& row : answer.rows)
@@ -276,11 +286,17 @@ ReportResult<std::vector<std::string>> Names(SqlConnection& connection, const st
 
 std::string CentralUnreachable(std::string_view reason)
 {
-    std::string message = "The central database cannot be reached: ";
-    message += reason;
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    return message;
+    return CentralMessage("The central database cannot be reached: ", reason);
+}
+
+std::string CentralFailed(const SqlConnection& connection, std::string_view reason)
+{
+    // A session that went away is a centre out of reach; anything else
+    // (a role without the right to read, a schema not applied) is said as
+    // the server said it.
+    if (!connection.Usable())
+        return CentralUnreachable(reason);
+    return CentralMessage("The central database did not give the report: ", reason);
 }
 
 ReportResult<Report> CentralReportSource::Fetch(const ReportRequest& request, const Clock& clock)

@@ -60,5 +60,8 @@ ReportResult<std::vector<std::string>> CentralUserNames(SqlConnection& connectio
 
 // The message for a centre that cannot be reached, with the reason.
 std::string CentralUnreachable(std::string_view reason);
+// The message for a request that failed on `connection`: unreachable when
+// the session was lost, else the server's own reason.
+std::string CentralFailed(const SqlConnection& connection, std::string_view reason);
 
 }  // namespace ostrel

@@ -245,6 +245,10 @@ TEST_F(CentralReportTest, CommandWritesCsvXmlAndHtmlOfEveryServer)
          1,
          "ostrel-report: The central database cannot be reached: "},
         {{"--central"}, 1, "ostrel-report: no central database is configured"},
+        // The monitors' role may not read jobs.
+        {{"--central", "--database", server_->Conninfo("ostrel_writer")},
+         1,
+         "ostrel-report: The central database did not give the report: "},
         {{"--central", "--database", "dbname=x password=secret"}, 2, "ostrel-report: --database must not hold"},
         {{"--server", "north"}, 2, "ostrel-report: --server and --database go with --central"},
         {{"--central", "--server", "nowhere", "--database", database},

@@ -1,6 +1,6 @@
 #include "ApplicationFolder.h"
+#include "CentralSettings.h"
 #include "PqDatabase.h"
-#include "RegValue.h"
 #include "ReportCommand.h"
 
 #include <exception>
@@ -15,7 +15,7 @@ int main(int argc, char** argv)
         const std::unique_ptr<ostrel::SqlDatabase> database = ostrel::MakePqDatabase();
         const ostrel::report::ReportCommandSetup setup{
             ostrel::ReadApplicationFolder(), ostrel::SystemClock(),
-            ostrel::RegValueString("Software\\Ostrel\\CentralDatabase", "").Get(), database.get()};
+            ostrel::ReadCentralSettings(ostrel::LocalMachineHive()).conninfo, database.get()};
         return ostrel::report::RunReportCommand(args, setup, std::cout, std::cerr);
     } catch (const std::exception& error) {
         std::cerr << "ostrel-report: " << error.what() << '\n';
