@@ -114,6 +114,7 @@ private:
 
 struct Outcome {
     CentralReportHead head;
+    ReportTotals totals;
     std::vector<ReportSubtotal> byUser, byPrinter, byServer;
     std::size_t textBytes = 0;
 };
@@ -157,7 +158,7 @@ public:
             totals.cost = NumberIn(ValueOf(row, 6));
             switch (NumberIn(ValueOf(row, 0))) {
             case kWhole:
-                outcome.head.totals = totals;
+                outcome.totals = totals;
                 outcome.textBytes = static_cast<std::size_t>(NumberIn(ValueOf(row, 7)));
                 break;
             case kPerUser: outcome.byUser.push_back({ValueOf(row, 1), totals}); break;
@@ -233,6 +234,8 @@ std::string ZoneCaption(const std::string& caption, Clock::TimePoint now)
     return caption.substr(0, end) + zone + caption.substr(end);
 }
 
+// The report of a request: its totals first when `onTotals` wants them
+// (then a period without jobs ends there), the jobs after them.
 ReportResult<Outcome> RunReport(SqlConnection& connection, const ReportRequest& request, const ServerChoice& server,
                                 const Clock& clock, const std::function<void(const Outcome&)>& onTotals,
                                 const std::function<void(const ReportEventTable::Fields&)>& onJob)
@@ -251,19 +254,29 @@ ReportResult<Outcome> RunReport(SqlConnection& connection, const ReportRequest& 
     CentralQuery query(connection, request, server, *span);
     Outcome outcome;
     std::optional<std::string> error = query.Begin();
-    if (!error)
+    if (!error && onTotals)
         error = query.Totals(outcome);
     if (error)
         return Result::Failure(CentralFailed(connection, *error));
-    if (outcome.head.totals.jobs == 0)
-        return Result::Failure(std::string(report_message::kReportMissing));
-    onTotals(outcome);
+    if (onTotals) {
+        if (outcome.totals.jobs == 0)
+            return Result::Failure(std::string(report_message::kReportMissing));
+        onTotals(outcome);
+    }
     bool zonesDiffer = false;
-    error = query.Jobs(onJob, zonesDiffer);
+    std::size_t jobs = 0;
+    error = query.Jobs(
+        [&](const ReportEventTable::Fields& fields) {
+            ++jobs;
+            onJob(fields);
+        },
+        zonesDiffer);
     if (!error)
         error = query.Commit();
     if (error)
         return Result::Failure(CentralFailed(connection, *error));
+    if (jobs == 0)
+        return Result::Failure(std::string(report_message::kReportMissing));
     outcome.head.caption = zonesDiffer ? ZoneCaption(span->period.caption, now) : span->period.caption;
     return outcome;
 }
@@ -309,13 +322,13 @@ ReportResult<Report> CentralReportSource::Fetch(const ReportRequest& request, co
         [&](const Outcome& totals) {
             // The date and time fields take 12 bytes a job; the database
             // counted the rest.
-            report.events.Reserve(totals.head.totals.jobs, totals.textBytes + 12 * totals.head.totals.jobs);
+            report.events.Reserve(totals.totals.jobs, totals.textBytes + 12 * totals.totals.jobs);
         },
         [&](const ReportEventTable::Fields& fields) { report.events.Append(fields); });
     if (!outcome)
         return ReportResult<Report>::Failure(outcome.Error());
     report.caption = std::move(outcome->head.caption);
-    report.totals = outcome->head.totals;
+    report.totals = outcome->totals;
     if (report.kind != ReportKind::User)
         report.byUser = std::move(outcome->byUser);
     if (report.kind != ReportKind::Printer)

@@ -40,13 +40,12 @@ private:
 // What a streamed report knows besides its jobs.
 struct CentralReportHead {
     std::string caption;
-    ReportTotals totals;
 };
 
 // The jobs of a request handed to `onJob` one at a time (the texts live
-// for the call only), after the totals were taken in the same snapshot.
-// ostrel-report writes its CSV this way without holding the jobs. Fails
-// with the message to show; a period without jobs is kReportMissing.
+// for the call only); no totals are asked for. ostrel-report writes its
+// CSV this way without holding the jobs. Fails with the message to show;
+// a period without jobs is kReportMissing.
 ReportResult<CentralReportHead> StreamCentralReport(SqlConnection& connection, const ReportRequest& request,
                                                     const ServerChoice& server, const Clock& clock,
                                                     const std::function<void(const ReportEventTable::Fields&)>& onJob);
