@@ -8,9 +8,18 @@ int Columns(bool servers)
     return servers ? ReportEventTable::FieldCount : ReportEventTable::Server;
 }
 
+// Whether a field must be quoted; one pass, as a year of jobs has many.
+bool NeedsQuotes(std::string_view text)
+{
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
+
 void AppendCsvField(std::string& line, std::string_view text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (!NeedsQuotes(text)) {
         line += text;
         return;
     }
