@@ -3,9 +3,11 @@
 // open-append-close cycles of one record; and one record when settings.xml
 // holds 1,000 printers and 10,000 users.
 
+#include "DocumentNames.h"
 #include "EventLogWriter.h"
 #include "Files.h"
 #include "JobRecorder.h"
+#include "RegistryHive.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,7 +49,8 @@ struct Scratch {
 
     fs::path folder;
     ostrel::EventLogWriter writer{folder.string(), ostrel::SystemClock()};
-    ostrel::JobRecorder recorder{writer};
+    ostrel::DirectoryRegistry registry{folder / "registry"};
+    ostrel::JobRecorder recorder{writer, registry};
 };
 
 std::unique_ptr<Scratch> g_scratch;
@@ -88,6 +91,20 @@ void BM_RecordWithLargeSettings(benchmark::State& state)
     Record(state, Settings(1000, 10000));
 }
 BENCHMARK(BM_RecordWithLargeSettings)->UseRealTime();
+
+// What every record pays to learn whether it may name its document, beside
+// the record itself above: one read of a registry value.
+void BM_ReadTheDocumentNamesSwitch(benchmark::State& state)
+{
+    const fs::path folder = MakeFolder();
+    ostrel::DirectoryRegistry registry(folder);
+    ostrel::SetRecordsDocumentNames(false, registry);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ostrel::RecordsDocumentNames(registry));
+    state.SetItemsProcessed(state.iterations());
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_ReadTheDocumentNamesSwitch)->UseRealTime();
 
 // The least any writer must do: eighteen open-append-close cycles.
 void BM_BaselineEighteenAppends(benchmark::State& state)

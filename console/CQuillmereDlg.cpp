@@ -48,7 +48,8 @@ constexpr int kCloseCommand = 0xF060;
 CQuillmereDlg::CQuillmereDlg(ConsoleEnvironment environment, QWidget* parent)
     : CTrayIconDlg(MainWindowTemplate(), environment.tray, parent), environment_(std::move(environment)),
       help_(environment_.appFolder), spoolerQueries_(environment_.spooler),
-      rights_(environment_.appFolder, environment_.canSave)
+      rights_(environment_.appFolder, environment_.canSave),
+      reportRights_(environment_.appFolder, environment_.canRead)
 {
     // The system menu: the desktop's two commands and the about box.
     systemMenu_ = new QMenu(this);
@@ -118,7 +119,7 @@ void CQuillmereDlg::CreatePages()
         button->setGeometry(QRect(entry.buttonOrigin, kPageButtonSize));
         button->SetBitmaps(entry.normal, entry.pressed, entry.hover, entry.pressed);
 
-        const PageContext context{environment_.appFolder, spoolerQueries_, rights_};
+        const PageContext context{environment_.appFolder, spoolerQueries_, rights_, reportRights_};
         CConsolePage* page = nullptr;
         switch (entry.templateId) {
         case ids::dialog::kStatusPage:

@@ -2,6 +2,7 @@
 
 #include "CTrayIconDlg.h"
 #include "ConsoleHelp.h"
+#include "ReportRights.h"
 #include "SaveRights.h"
 #include "SpoolerQueries.h"
 
@@ -25,13 +26,15 @@ class Spooler;
 // What the main window works with: the desktop's tray icon (which outlives
 // the window), the application folder read at start, the spooler (none:
 // no printers), and how to tell whether this user's changes can be saved
-// (none: by the rights on the registry store and the application folder).
+// (none: by the rights on the registry store and the application folder),
+// and whether this user may read the reports (none: by the same rights).
 struct ConsoleEnvironment {
     TrayIcon& tray;
     std::string appFolder;
     std::shared_ptr<Spooler> spooler = nullptr;
     SaveRights::Probe canSave = {};
     ProcessLauncher* launcher = nullptr; // none: the system's
+    ReportRights::Probe canRead = {};
 };
 
 // The console's main window: the shaped picture with the page bar and the
@@ -89,6 +92,7 @@ private:
     ConsoleHelp help_;
     SpoolerQueries spoolerQueries_;
     SaveRights rights_;
+    ReportRights reportRights_;
     CPageBar* pageBar_ = nullptr;
     CStatusPage* statusPage_ = nullptr;
     CPrintersPage* printersPage_ = nullptr;

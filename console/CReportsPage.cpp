@@ -6,6 +6,7 @@
 #include "ConsoleTemplates.h"
 #include "DialogUnits.h"
 #include "PqDatabase.h"
+#include "ReportRights.h"
 #include "SettingsDocument.h"
 #include "ShowReport.h"
 
@@ -70,6 +71,10 @@ QComboBox& CReportsPage::Users() const
 
 void CReportsPage::OnRefresh()
 {
+    // Shown to someone who may not read the logs: said once, before the
+    // lists that would stay empty.
+    if (isVisible())
+        context_.reportRights.TellOnce(this);
     Periods().clear();
     for (std::string_view name : ReportPeriodNames())
         Periods().addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
@@ -165,7 +170,10 @@ void CReportsPage::Show(const ReportRequest& request)
 {
     const std::optional<ServerChoice> choice = Chosen();
     if (!choice) {
-        ShowReport(this, context_.appFolder, request);
+        // This machine's logs are for the group; the central store's
+        // reports are the database's to allow.
+        if (context_.reportRights.BeforeReport(this))
+            ShowReport(this, context_.appFolder, request);
         return;
     }
     std::unique_ptr<SqlConnection> connection = Connect();

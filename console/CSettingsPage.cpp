@@ -3,6 +3,7 @@
 #include "CMessageDlg.h"
 #include "CSkinButton.h"
 #include "ConsoleTemplates.h"
+#include "DocumentNames.h"
 #include "RegValue.h"
 #include "SaveRights.h"
 #include "SettingsDocument.h"
@@ -28,6 +29,7 @@ CSettingsPage::CSettingsPage(PageContext context, QWidget* parent)
     SetColourRule(ColourRule::Pages());
     Cost().setText(QStringLiteral("0"));
     connect(&EmailSwitch(), &QCheckBox::clicked, this, &CSettingsPage::OnEmailSwitch);
+    connect(&DocumentNamesSwitch(), &QCheckBox::clicked, this, &CSettingsPage::OnDocumentNamesSwitch);
     connect(&Printers(), &QComboBox::activated, this, &CSettingsPage::OnPrinterChosen);
     connect(Button(kApply), &QPushButton::clicked, this, &CSettingsPage::ApplyCost);
     connect(Button(kConfigure), &QPushButton::clicked, this, [this] {
@@ -44,6 +46,11 @@ QCheckBox& CSettingsPage::EmailSwitch() const
     return *qobject_cast<QCheckBox*>(Control(kEmailSwitch));
 }
 
+QCheckBox& CSettingsPage::DocumentNamesSwitch() const
+{
+    return *qobject_cast<QCheckBox*>(Control(kDocumentNames));
+}
+
 QComboBox& CSettingsPage::Printers() const
 {
     return *qobject_cast<QComboBox*>(Control(kPrinters));
@@ -57,6 +64,7 @@ QLineEdit& CSettingsPage::Cost() const
 void CSettingsPage::OnRefresh()
 {
     EmailSwitch().setChecked(RegValueDword(kEmailLog, 0).Get() != 0);
+    DocumentNamesSwitch().setChecked(RecordsDocumentNames());
     Printers().clear();
     for (const auto& printer : settings_text::ConfiguredPrinters(SettingsDocument::InFolder(context_.appFolder).Read()))
         if (printer.monitored)
@@ -85,6 +93,25 @@ void CSettingsPage::OnEmailSwitch()
     RegValueDword emailLog(kEmailLog, 0);
     emailLog.Set(EmailSwitch().isChecked() ? 1 : 0);
     emailLog.Write();
+}
+
+void CSettingsPage::OnDocumentNamesSwitch()
+{
+    TakeCost();
+    context_.rights.BeforeChange(this);
+    const bool record = DocumentNamesSwitch().isChecked();
+    // Not stored (no rights, told above): the box shows what still holds.
+    if (!SetRecordsDocumentNames(record)) {
+        DocumentNamesSwitch().setChecked(RecordsDocumentNames());
+        return;
+    }
+    // The monitor reads the switch for every job: it holds from the next one.
+    CMessageDlg::Show(record ? QStringLiteral("From now on the names of the documents printed are recorded. The jobs "
+                                              "monitored while they were not keep \"-\" in their place.")
+                             : QStringLiteral("From now on the names of the documents printed are not recorded: the "
+                                              "jobs get \"-\" in their place. The jobs monitored until now keep "
+                                              "their names."),
+                      this);
 }
 
 void CSettingsPage::OnPrinterChosen()

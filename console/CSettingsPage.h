@@ -14,7 +14,8 @@ class QLineEdit;
 namespace ostrel {
 
 // The fourth page: the e-mail report switch (EmailLog), the way to the
-// e-mail settings, and the cost per page of a monitored printer. A cost
+// e-mail settings, the cost per page of a monitored printer, and whether
+// the records name the documents printed (RecordDocumentNames). A cost
 // that is not a whole number gets the toolkit's own "Please enter an
 // integer.". GUI thread only.
 class CSettingsPage : public CConsolePage {
@@ -29,6 +30,7 @@ public:
     void ApplyCost();
 
     QCheckBox& EmailSwitch() const;
+    QCheckBox& DocumentNamesSwitch() const;
     QComboBox& Printers() const;
     QLineEdit& Cost() const;
 
@@ -40,6 +42,7 @@ private:
     // not a signed 32-bit integer.
     std::optional<std::int32_t> TakeCost();
     void OnEmailSwitch();
+    void OnDocumentNamesSwitch();
     void OnPrinterChosen();
 
     PageContext context_;

@@ -5,6 +5,7 @@
 #include "CentralSettings.h"
 #include "ConsoleTemplates.h"
 #include "QuickReports.h"
+#include "ReportRights.h"
 #include "SaveRights.h"
 #include "SpoolerQueries.h"
 
@@ -21,10 +22,14 @@ CStatusPage::CStatusPage(PageContext context, QWidget* parent)
     SetColourRule(ColourRule::WhiteFace());
     connect(Button(kStart), &QPushButton::clicked, this, &CStatusPage::Start);
     connect(Button(kStop), &QPushButton::clicked, this, &CStatusPage::Stop);
-    connect(Button(kDefaultPrinterReport), &QPushButton::clicked, this,
-            [this] { ShowDefaultPrinterReport(this, context_.appFolder, defaultPrinter_); });
-    connect(Button(kUserReport), &QPushButton::clicked, this,
-            [this] { ShowCurrentUserReport(this, context_.appFolder, UserText().toStdString()); });
+    connect(Button(kDefaultPrinterReport), &QPushButton::clicked, this, [this] {
+        if (context_.reportRights.BeforeReport(this))
+            ShowDefaultPrinterReport(this, context_.appFolder, defaultPrinter_);
+    });
+    connect(Button(kUserReport), &QPushButton::clicked, this, [this] {
+        if (context_.reportRights.BeforeReport(this))
+            ShowCurrentUserReport(this, context_.appFolder, UserText().toStdString());
+    });
     // The status line is as wide as the template gives it, on one line.
     for (int id : {kState, kUser, kDefaultPrinter, kCentral})
         Label(id)->setWordWrap(false);

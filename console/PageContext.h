@@ -4,6 +4,7 @@
 
 namespace ostrel {
 
+class ReportRights;
 class SaveRights;
 class SpoolerQueries;
 
@@ -13,6 +14,7 @@ struct PageContext {
     std::string appFolder;
     SpoolerQueries& spooler;
     SaveRights& rights;
+    ReportRights& reportRights;
 };
 
 } // namespace ostrel

@@ -301,9 +301,9 @@ EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement
                     continue;
                 }
                 struct stat status {};
-                Safe<FileDescriptor> file =
-                    folder ? folder.folder->OpenFile(open.names[n], kAppend, 0664, MissingFolders::Fail, &status)
-                           : Safe<FileDescriptor>{folder.status, {}};
+                Safe<FileDescriptor> file = folder ? folder.folder->OpenFile(open.names[n], kAppend, kPrivateFileMode,
+                                                                             MissingFolders::Fail, &status)
+                                                   : Safe<FileDescriptor>{folder.status, {}};
                 open.statuses[i] = file.status;
                 open.errors[i] = folder ? (file ? 0 : errno) : folder.error;
                 open.sizes[i] = file ? static_cast<std::int64_t>(status.st_size) : -1;

@@ -1,5 +1,6 @@
 #include "JobRecorder.h"
 
+#include "DocumentNames.h"
 #include "EventLogWriter.h"
 #include "PeriodKeys.h"
 #include "SafeText.h"
@@ -30,21 +31,23 @@ std::string JobRecorder::SafeName(std::string_view name)
     return SanitizeXmlText(StripXmlSpecials(name));
 }
 
-std::string JobRecorder::EventText(const PrintJob& job, std::string_view costPerPage, std::string_view printerName)
+std::string JobRecorder::EventText(const PrintJob& job, std::string_view costPerPage, std::string_view printerName,
+                                   bool withDocumentName)
 {
     const SpoolerTime& at = job.submitted;
     return "\n<event><day>" + TwoDigits(at.day) + "</day><month>" + TwoDigits(at.month) + "</month><year>" +
            TwoDigits(at.year) + "</year><hour>" + TwoDigits(at.hour) + "</hour><min>" + TwoDigits(at.minute) +
-           "</min><doc>" + SafeName(job.document) + "</doc><pages>" + std::to_string(job.totalPages) +
-           "</pages><cost>" + std::to_string(JobCost(costPerPage, job.totalPages)) + "</cost><printer>" +
-           SafeName(printerName) + "</printer><user>" + SafeName(job.user) + "</user></event>";
+           "</min><doc>" + (withDocumentName ? SafeName(job.document) : std::string(kUnrecordedDocument)) +
+           "</doc><pages>" + std::to_string(job.totalPages) + "</pages><cost>" +
+           std::to_string(JobCost(costPerPage, job.totalPages)) + "</cost><printer>" + SafeName(printerName) +
+           "</printer><user>" + SafeName(job.user) + "</user></event>";
 }
 
 void JobRecorder::Record(const PrintJob& job, std::string_view costPerPage, std::string_view printerName,
                          std::string_view queue)
 {
-    writer_.Write({EventText(job, costPerPage, printerName), SafeName(job.user), SafeName(printerName),
-                   std::string(queue), job.id, job.submitted.instant});
+    writer_.Write({EventText(job, costPerPage, printerName, RecordsDocumentNames(registry_)), SafeName(job.user),
+                   SafeName(printerName), std::string(queue), job.id, job.submitted.instant});
 }
 
 bool JobRecorder::RecordIfOwed(const EndedJob& ended, std::string_view costPerPage, std::string_view printerName,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JobList.h"
+#include "RegistryHive.h"
 
 #include <cstdint>
 #include <string>
@@ -11,10 +12,12 @@ namespace ostrel {
 class EventLogWriter;
 
 // Turns a finished job into its event record and hands it to the writer,
-// on the calling monitor's thread.
+// on the calling monitor's thread. Whether the record names the job's
+// document is read from `registry` (RecordDocumentNames) for every job, so
+// that a change applies from the next job on.
 class JobRecorder {
 public:
-    explicit JobRecorder(EventLogWriter& writer) : writer_(writer) {}
+    JobRecorder(EventLogWriter& writer, RegistryHive& registry) : writer_(writer), registry_(registry) {}
 
     // `queue` ("<scheduler>/<printer>") names where the job ran, so that
     // the same job found again in the scheduler's history is known.
@@ -33,14 +36,17 @@ public:
     // the pages, in 64 bits so that no product overflows.
     static std::int64_t JobCost(std::string_view costPerPage, std::uint32_t pages);
 
-    // "\n<event><day>03</day>...<user>maria</user></event>"
-    static std::string EventText(const PrintJob& job, std::string_view costPerPage, std::string_view printerName);
+    // "\n<event><day>03</day>...<user>maria</user></event>"; without the
+    // document's name, "-" stands in its place.
+    static std::string EventText(const PrintJob& job, std::string_view costPerPage, std::string_view printerName,
+                                 bool withDocumentName = true);
 
     // A name from a job made fit for the logs.
     static std::string SafeName(std::string_view name);
 
 private:
     EventLogWriter& writer_;
+    RegistryHive& registry_;
 };
 
 }  // namespace ostrel

@@ -12,7 +12,7 @@ KestrunTasks::KestrunTasks(TaskContext context)
     : context_(std::move(context)),
       spooler_(MakeCupsSpooler()),
       writer_(context_.appFolder, context_.clock),
-      recorder_(writer_)
+      recorder_(writer_, context_.registry)
 {
     CentralSettings central = ReadCentralSettings(context_.registry);
     if (central.Configured()) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace ostrel {
@@ -78,6 +79,22 @@ FolderAccess AccessToFolder(const std::filesystem::path& folder)
         existing = existing.parent_path();
     }
     return {::access(existing.c_str(), W_OK | X_OK) == 0, GroupName(info.st_gid)};
+}
+
+std::optional<std::string> GroupThatMayRead(const std::filesystem::path& folder)
+{
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0)
+        return ::access(folder.c_str(), R_OK | X_OK) == 0 ? std::nullopt : std::optional(GroupName(info.st_gid));
+    if (errno != EACCES)
+        return std::nullopt;
+    // A parent on the way keeps this process out: the nearest one it can see.
+    for (std::filesystem::path parent = folder.parent_path(); parent.has_relative_path();
+         parent = parent.parent_path()) {
+        if (::stat(parent.c_str(), &info) == 0 && ::access(parent.c_str(), X_OK) != 0)
+            return GroupName(info.st_gid);
+    }
+    return std::nullopt;
 }
 
 }  // namespace ostrel

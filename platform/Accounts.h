@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace ostrel {
@@ -26,5 +27,11 @@ struct FolderAccess {
 // The access to `folder`, or to its nearest existing parent when it does not
 // exist yet (where it would be created).
 FolderAccess AccessToFolder(const std::filesystem::path& folder);
+
+// When this process may not enter `folder` and list it: the group whose
+// members may, by name (the folder's own, or that of the nearest parent
+// that keeps this process out). Nothing when it may, or when the folder
+// does not exist.
+std::optional<std::string> GroupThatMayRead(const std::filesystem::path& folder);
 
 }  // namespace ostrel

@@ -181,7 +181,16 @@ FileLock::FileLock(const std::filesystem::path& lockFile)
     // Lock files sit in folders the administrators' group may write, and
     // root takes some of them: a link planted in the lock's place is never
     // followed, so that no file is created or opened elsewhere.
-    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0664);
+    // One this makes is for root and the group alone, whatever the umask.
+    constexpr int kOpen = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    fd_ = ::open(lockFile.c_str(), kOpen);
+    if (fd_ < 0 && errno == ENOENT) {
+        fd_ = ::open(lockFile.c_str(), kOpen | O_CREAT | O_EXCL, 0660);
+        if (fd_ >= 0)
+            ::fchmod(fd_, 0660);
+        else if (errno == EEXIST)
+            fd_ = ::open(lockFile.c_str(), kOpen);
+    }
     if (fd_ < 0 && errno != ELOOP)
         fd_ = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)

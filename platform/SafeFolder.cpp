@@ -171,9 +171,16 @@ Safe<FileDescriptor> Walk(int start, std::string& path, const Names& names, Miss
         constexpr int kFolder = O_RDONLY | O_DIRECTORY;
         int next = OpenAt(from, name, kFolder);
         if (next < 0 && errno == ENOENT && missing == MissingFolders::Create) {
-            // Made by another thread or process meanwhile is as good.
-            if (::mkdirat(from, std::string(name).c_str(), 0777) == 0 || errno == EEXIST)
+            // Made by another thread or process meanwhile is as good. The
+            // mode is set on the folder opened, never through its name, and
+            // only when the umask took from it: a service not allowed to set
+            // the setgid bit gets it from the parent and keeps it so.
+            const bool made = ::mkdirat(from, std::string(name).c_str(), kPrivateFolderMode & 0777) == 0;
+            if (made || errno == EEXIST)
                 next = OpenAt(from, name, kFolder);
+            struct stat status {};
+            if (made && next >= 0 && ::fstat(next, &status) == 0 && (status.st_mode & 07777) != kPrivateFolderMode)
+                ::fchmod(next, kPrivateFolderMode);
         }
         if (next < 0)
             return {Failure(errno, from, name, path), {}};
@@ -202,6 +209,34 @@ Parent ParentOf(int start, const std::string& startPath, std::string_view relati
     if (!folder)
         return {folder.status, {}, {}, {}};
     return {SafeStatus::Ok, std::move(folder.value), Join(path, name), name};
+}
+
+// As OpenAt; with O_CREAT, a file it creates gets exactly `mode` whatever
+// the umask. An existing file is opened as it is, in one call as before;
+// only a missing one takes the exclusive create, so that the file whose
+// bits are set is surely the one made here.
+FileDescriptor OpenMaybeCreating(int folder, std::string_view name, int flags, mode_t mode)
+{
+    if ((flags & O_CREAT) == 0)
+        return FileDescriptor(OpenAt(folder, name, flags));
+    const bool exclusive = (flags & O_EXCL) != 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!exclusive) {
+            FileDescriptor existing(OpenAt(folder, name, flags & ~O_CREAT));
+            if (existing.Valid() || errno != ENOENT)
+                return existing;
+        }
+        FileDescriptor made(OpenAt(folder, name, flags | O_EXCL, mode));
+        if (made.Valid()) {
+            if (::fchmod(made.Get(), mode) != 0)
+                return FileDescriptor();
+            return made;
+        }
+        // Made by someone else meanwhile: opened as theirs.
+        if (exclusive || errno != EEXIST)
+            return made;
+    }
+    return FileDescriptor();
 }
 
 // Six letters or digits from the kernel's random source, for temporary names.
@@ -265,7 +300,7 @@ Safe<FileDescriptor> SafeFolder::OpenFile(std::string_view relative, int flags, 
     }
     const int folder = here ? fd_.Get() : parent.folder.Get();
     const std::string_view name = here ? relative : std::string_view(parent.name);
-    FileDescriptor fd(OpenAt(folder, name, flags | O_NONBLOCK, mode));
+    FileDescriptor fd = OpenMaybeCreating(folder, name, flags | O_NONBLOCK, mode);
     if (!fd.Valid())
         return {Failure(errno, folder, name, here ? Join(path_, name) : parent.path), {}};
     struct stat status {};

@@ -45,9 +45,15 @@ struct Safe {
     explicit operator bool() const { return status == SafeStatus::Ok; }
 };
 
-// Whether missing folders on the way are made (mkdirat, mode 0777 less the
-// umask, as the tree has always been made; a setgid parent passes on its
-// group).
+// What the tree below the application folder is made with, whatever the
+// umask of the process that makes it: the logs tell who printed what, so
+// they are for root and the administrators' group alone. Folders are
+// setgid, so that what either side makes in them stays in the group.
+inline constexpr mode_t kPrivateFolderMode = 02770;
+inline constexpr mode_t kPrivateFileMode = 0660;
+
+// Whether missing folders on the way are made (mkdirat, then exactly
+// kPrivateFolderMode; a setgid parent passes on its group).
 enum class MissingFolders { Fail, Create };
 
 // How Replace sets the new file's permission bits.
@@ -85,12 +91,13 @@ public:
 
     // The regular file `relative` opened with `flags` (O_NOFOLLOW, O_CLOEXEC
     // and, for the open alone, O_NONBLOCK are added, so that a planted FIFO
-    // never blocks the caller) and `mode` for O_CREAT. The folders on the
+    // never blocks the caller) and `mode` for O_CREAT: a file this call
+    // creates gets exactly `mode`, whatever the umask. The folders on the
     // way are made first when `missing` says so. A caller that passes
     // O_NONBLOCK itself keeps it (harmless on a regular file) and saves two
     // calls. This is what the event log
     // writer needs for its period files:
-    //   OpenFile("Users/x/d_20240310.xml", O_RDWR | O_APPEND | O_CREAT, 0664, MissingFolders::Create)
+    //   OpenFile("Users/x/d_20240310.xml", O_RDWR | O_APPEND | O_CREAT, kPrivateFileMode, MissingFolders::Create)
     // then FileSize / ReadAt / TruncateTo / AppendOnce of Files.h on the descriptor.
     // `opened`, when given, receives the file's status as the open found it.
     Safe<FileDescriptor> OpenFile(std::string_view relative, int flags, mode_t mode = 0,
@@ -103,7 +110,7 @@ public:
     // As AppendToFile: `bytes` in one write on an O_APPEND descriptor, with
     // `headOfNewFile` first in the same write when the file is empty.
     SafeStatus Append(std::string_view relative, std::string_view bytes, std::string_view headOfNewFile = {},
-                      mode_t newFileMode = 0664, MissingFolders missing = MissingFolders::Fail) const;
+                      mode_t newFileMode = kPrivateFileMode, MissingFolders missing = MissingFolders::Fail) const;
 
     // As ReplaceFile: the bytes go to a temporary file in the same folder
     // (fsynced), renamed over `relative` with renameat, then the folder is

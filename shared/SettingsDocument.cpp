@@ -368,7 +368,7 @@ bool SettingsDocument::Edit(const std::function<bool(std::string&)>& change)
     std::string document = WithoutCarriageReturns(std::move(bytes.value));
     if (!change(document))
         return false;
-    return folder.Replace(Name(), document, 0664) == SafeStatus::Ok;
+    return folder.Replace(Name(), document, kPrivateFileMode) == SafeStatus::Ok;
 }
 
 }  // namespace ostrel

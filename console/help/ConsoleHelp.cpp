@@ -28,7 +28,11 @@ void ConsoleHelp::CloseWindow()
 
 HelpWindow* ConsoleHelp::Window()
 {
-    const auto collection = PrepareCollection(HelpFiles::InApplicationFolder(QString::fromStdString(appFolder_)));
+    // The application folder is for the administrators' group: everybody
+    // else gets the copy installed with the program.
+    auto collection = PrepareCollection(HelpFiles::InApplicationFolder(QString::fromStdString(appFolder_)));
+    if (!collection)
+        collection = PrepareCollection(HelpFiles::Installed());
     QPointer<HelpWindow>& window = TheWindow();
     if (!collection)
         return nullptr;

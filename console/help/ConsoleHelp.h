@@ -9,8 +9,9 @@ namespace ostrel {
 class HelpWindow;
 
 // The console's help commands. They open the one help window of the
-// program on the help of this application folder. When the folder holds
-// no help, nothing opens and the command returns false. GUI thread only.
+// program on the help of this application folder, or, where that cannot be
+// read, on the help installed with the program. When neither is there,
+// nothing opens and the command returns false. GUI thread only.
 class ConsoleHelp {
 public:
     explicit ConsoleHelp(std::string appFolder) : appFolder_(std::move(appFolder)) {}

@@ -1,5 +1,6 @@
 #include "HelpCollection.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHelpEngineCore>
@@ -10,6 +11,11 @@ namespace ostrel {
 HelpFiles HelpFiles::InApplicationFolder(const QString& appFolder)
 {
     return {appFolder + QStringLiteral("/Ostrel.qch"), appFolder + QStringLiteral("/Ostrel.qhc")};
+}
+
+HelpFiles HelpFiles::Installed()
+{
+    return InApplicationFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/" OSTREL_PROGRAM_TO_HELP));
 }
 
 QString HelpTopicUrl(const QString& file)

@@ -13,6 +13,9 @@ struct HelpFiles {
     QString collection;
 
     static HelpFiles InApplicationFolder(const QString& appFolder);
+    // The help installed with the program, which ostrel-setup copies into
+    // the application folder: for those who may not enter that folder.
+    static HelpFiles Installed();
 };
 
 // The namespace and start topic of Ostrel's help.

@@ -96,7 +96,11 @@ DialogTemplate SettingsPageTemplate()
              {kNone, K::Static, QRect(30, 107, 0, 0), QStringLiteral("Type its cost"), S::NoWrap},
              {settings::kCost, K::Edit, QRect(88, 104, 48, 14), {}, {}},
              {kNone, K::Static, QRect(139, 108, 0, 0), QStringLiteral("cents per page"), S::NoWrap},
-             {settings::kApply, K::PushButton, QRect(190, 103, 66, 16), {}, {}}}};
+             {settings::kApply, K::PushButton, QRect(190, 103, 66, 16), {}, {}},
+             {kNone, K::Static, QRect(7, 144, 0, 0), QStringLiteral("Privacy"), S::NoWrap},
+             {kNone, K::GroupBox, QRect(7, 148, 258, 28), {}, {}},
+             {kNone, K::Static, QRect(30, 159, 0, 0), QStringLiteral("Record Document Names"), S::NoWrap},
+             {settings::kDocumentNames, K::CheckBox, QRect(120, 159, 8, 8), {}, {}}}};
 }
 
 DialogTemplate MessageBoxTemplate(const QString& text)

@@ -109,6 +109,7 @@ inline constexpr int kEmailSwitch = 1023;
 inline constexpr int kConfigure = 1024;
 inline constexpr int kCost = 1044;
 inline constexpr int kApply = 1045;
+inline constexpr int kDocumentNames = 1059;
 } // namespace settings
 } // namespace control
 

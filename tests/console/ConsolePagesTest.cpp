@@ -423,6 +423,21 @@ void ConsolePagesTest::settingsPageSetsCostsAndTheEmailSwitch()
     QTest::mouseClick(&page.EmailSwitch(), Qt::LeftButton);
     QCOMPARE(ConsoleSandbox::Dword("EmailLog"), 0u);
 
+    // Document names are recorded until the switch says otherwise; each
+    // change says from when it holds.
+    ConsoleSandbox::SetDword("RecordDocumentNames", std::nullopt);
+    page.Refresh();
+    QVERIFY(page.DocumentNamesSwitch().isChecked());
+    {
+        ModalCatcher told;
+        QTest::mouseClick(&page.DocumentNamesSwitch(), Qt::LeftButton);
+        QCOMPARE(ConsoleSandbox::Dword("RecordDocumentNames"), 0u);
+        QTest::mouseClick(&page.DocumentNamesSwitch(), Qt::LeftButton);
+        QCOMPARE(ConsoleSandbox::Dword("RecordDocumentNames"), 1u);
+        QCOMPARE(told.texts.size(), 2);
+        QVERIFY(told.texts.front().contains(QStringLiteral("keep their names")));
+    }
+
     if (!printer.isEmpty()) {
         const int index = page.Printers().findText(printer);
         page.Printers().setCurrentIndex(index);

@@ -11,6 +11,7 @@
 #include "FakeTrayIcon.h"
 #include "Files.h"
 #include "JobRecorder.h"
+#include "ReportAccess.h"
 #include "ReportDocument.h"
 #include "ReportPeriod.h"
 #include "ReportTestSupport.h"
@@ -68,6 +69,7 @@ private slots:
     void askingWithoutAChoiceOrAReportTellsOrDoesNothing();
     void viewerKeysResizeAndFind();
     void anAdministratorsOwnStylesheetIsShownAsWritten();
+    void anAccountOutsideTheGroupIsToldOnceAndAskedReportsGetTheSameAnswer();
 
 private:
     std::string File(const std::string& tail) const
@@ -299,6 +301,31 @@ void ReportsTest::anAdministratorsOwnStylesheetIsShownAsWritten()
     QVERIFY(File("Logs/saved.html").find("Our own: 3 jobs") != std::string::npos);
     QVERIFY(viewer.SaveAs(QString::fromStdString((folder_->Logs() / "saved.csv").string())));
     QVERIFY(File("Logs/saved.csv").starts_with("day,month,year,hour,min,doc,pages,cost,printer,user\r\n"));
+}
+
+void ReportsTest::anAccountOutsideTheGroupIsToldOnceAndAskedReportsGetTheSameAnswer()
+{
+    const QString denied = QString::fromStdString(ReportsDeniedText("nobody", "ostrel"));
+    QVERIFY(denied.contains(QStringLiteral("adduser nobody ostrel")));
+    t::ModalCatcher catcher;
+    console_ = std::make_unique<CQuillmereDlg>(ConsoleEnvironment{
+        tray_, folder_->Path(), spooler_, [] { return std::optional<QString>(); }, nullptr,
+        [denied] { return std::optional<QString>(denied); }});
+    console_->show();
+    QTest::qWait(50);
+    QCOMPARE(catcher.texts, QStringList{});  // nothing before the reports are opened
+
+    // Once when the reports page is first shown, not again when it is
+    // shown anew; every report asked for gets the answer, never "does not
+    // exists".
+    QTest::mouseClick(console_->PageBar().PageButton(2), Qt::LeftButton);
+    QTest::mouseClick(console_->PageBar().PageButton(0), Qt::LeftButton);
+    QTest::mouseClick(console_->PageBar().PageButton(2), Qt::LeftButton);
+    QCOMPARE(catcher.texts, QStringList{denied});
+    QTest::mouseClick(console_->ReportsPage().Button(1057), Qt::LeftButton);
+    QTest::mouseClick(console_->StatusPage().Button(1053), Qt::LeftButton);
+    QTest::mouseClick(console_->StatusPage().Button(1054), Qt::LeftButton);
+    QCOMPARE(catcher.texts, QStringList(4, denied));
 }
 
 QTEST_MAIN(ReportsTest)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -331,6 +332,32 @@ TEST_F(EventLogWriterTest, LinksPlantedInLogsLeadNowhere)
     // The files that are no link still get the record.
     EXPECT_EQ(Read("d_20260305.xml"), head_ + Event("maria", "Laser", 1));
     EXPECT_EQ(Read("Printers/Printer_2/y_2026.xml"), head_ + Event("maria", "Laser", 1));
+}
+
+// Who printed what is for root and the administrators' group alone: what
+// the monitor makes has the tree's modes whatever umask it runs under.
+TEST_F(EventLogWriterTest, WhatItMakesIsForTheGroupAloneWhateverTheUmask)
+{
+    fs::remove(folder_ / "settings.xml");  // made anew with the first user
+    for (const mode_t mask : {mode_t{0}, mode_t{022}, mode_t{077}}) {
+        const mode_t previous = ::umask(mask);
+        Write("user" + std::to_string(mask), "Laser");
+        ::umask(previous);
+    }
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder_.Path())) {
+        struct stat status {};
+        ASSERT_EQ(::lstat(entry.path().c_str(), &status), 0);
+        const std::string path = fs::relative(entry.path(), folder_.Path()).string();
+        const mode_t expected = S_ISDIR(status.st_mode)                 ? kPrivateFolderMode
+                                : path == EventLogWriter::kJournalName ? mode_t{0600}
+                                                                        : kPrivateFileMode;
+        EXPECT_EQ(status.st_mode & 07777, expected) << path;
+        files += S_ISREG(status.st_mode);
+    }
+    // The first record's eighteen files, the six of each other user, the
+    // document, its lock and the journal.
+    EXPECT_EQ(files, 18u + 6 + 6 + 3);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "FakeClock.h"
 #include "FakeSpooler.h"
 #include "Files.h"
+#include "RegistryHive.h"
 #include "TempFolder.h"
 #include "ZoneGuard.h"
 
@@ -47,7 +48,9 @@ protected:
     FakeClock clock_{LocalTimePoint(2026, 3, 5, 10, 0)};
     FakeSpooler spooler_;
     EventLogWriter writer_{folder_.Path().string(), clock_};
-    JobRecorder recorder_{writer_};
+    TempFolder registryFolder_;
+    DirectoryRegistry registry_{registryFolder_.Path()};
+    JobRecorder recorder_{writer_, registry_};
     PrinterMonitor monitor_{spooler_, recorder_, clock_};
 };
 
@@ -136,7 +139,7 @@ TEST_F(PrinterMonitorTest, JobsThatEndWhileNobodyWatchesAreFoundInTheHistoryOnce
     {
         EventLogWriter writer(folder_.Path().string(), clock_);
         writer.Replay();
-        JobRecorder recorder(writer);
+        JobRecorder recorder(writer, registry_);
         PrinterMonitor restarted(spooler_, recorder, clock_);
         restarted.Assign("Laser", "5");
         restarted.Start();

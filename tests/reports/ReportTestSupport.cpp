@@ -4,6 +4,7 @@
 #include "Files.h"
 #include "JobRecorder.h"
 #include "JobList.h"
+#include "RegistryHive.h"
 
 #include <libxml/HTMLparser.h>
 #include <libxml/xpath.h>
@@ -58,7 +59,9 @@ Totals ReportAppFolder::Record(const std::vector<TestJob>& jobs, Clock::TimePoin
 {
     FakeClock clock(recordedAt);
     EventLogWriter writer(Path(), clock);
-    JobRecorder recorder(writer);
+    const TempFolder registryFolder;
+    DirectoryRegistry registry(registryFolder.Path());
+    JobRecorder recorder(writer, registry);
     const std::tm local = LocalTime(recordedAt);
     Totals totals;
     std::uint32_t id = 0;

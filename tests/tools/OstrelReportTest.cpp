@@ -8,6 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <sstream>
 
 namespace ostrel {
@@ -303,6 +309,92 @@ TEST(OstrelReportProgram, FindsTheApplicationFolderThroughTheRegistry)
 
     const auto usage = test::RunProgram(test::BuiltProgram("ostrel-report"), {"--format", "pdf"}, env);
     EXPECT_EQ(usage.exitCode, 2);
+}
+
+// Runs `program` as nobody, in the group `group` alone (fork, setgroups,
+// setgid, setuid, exec), and returns its exit code and messages.
+Outcome RunAsNobody(const fs::path& program, gid_t group, const Args& args, const std::string& registryRoot)
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!nobody)
+        return {-1, {}, "no account nobody"};
+    const uid_t uid = nobody->pw_uid;
+    const std::string registry = "OSTREL_REGISTRY_ROOT=" + registryRoot;
+    std::vector<std::string> texts = {program.string()};
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    char* envp[] = {const_cast<char*>(registry.c_str()), nullptr};
+
+    int out[2], err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0)
+        return {-1, {}, "no pipe"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        if (::setgroups(0, nullptr) == 0 && ::setgid(group) == 0 && ::setuid(uid) == 0)
+            ::execve(program.c_str(), argv.data(), envp);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    const auto drain = [](int fd) {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<size_t>(got));
+        ::close(fd);
+        return text;
+    };
+    Outcome outcome{-1, drain(out[0]), drain(err[0])};
+    int status = 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+        outcome.code = WEXITSTATUS(status);
+    return outcome;
+}
+
+// The logs are for the group: an account outside it is told so, once and
+// plainly, whatever it asks for; a member gets its report.
+TEST(OstrelReportProgram, AnAccountOutsideTheGroupIsToldWhoMayReadTheReports)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "changing accounts needs root";
+    test::TempFolder registry;
+    test::ReportAppFolder app;
+    app.WriteSettings({{"Laser", "1"}});
+    DirectoryRegistry hive(registry / "HKEY_LOCAL_MACHINE");
+    ASSERT_TRUE(hive.Set("Software\\Ostrel", "AppPath", {RegType::Sz, app.Path() + '\0'}));
+    app.Record({{"anna", "Laser", "a", 2, "5"}}, SystemClock().Now());
+    // Root's group (0) stands for ostrel: the registry store open to all,
+    // the application folder and its logs to the group alone.
+    fs::permissions(registry.Path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec |
+                                         fs::perms::group_read | fs::perms::group_exec);
+    ASSERT_EQ(::chmod(app.Path().c_str(), 02770), 0);
+    ASSERT_EQ(::chmod(app.Logs().c_str(), 02770), 0);
+
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    // A copy nobody can reach, wherever the build lies.
+    test::TempFolder bin;
+    fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const fs::path program = bin / "ostrel-report";
+    fs::copy_file(test::BuiltProgram("ostrel-report"), program);
+    const std::string told = "ostrel-report: Reports are for the members of the group root, and nobody is not one of "
+                             "them. An administrator adds an account to it with: adduser nobody root (the account "
+                             "then logs in again).\n";
+    for (const Args& args : {Args{}, Args{"--printer", "Laser", "--format", "csv"}, Args{"--user", "anna"}}) {
+        const Outcome outsider = RunAsNobody(program, nobody->pw_gid, args, registry.Path().string());
+        EXPECT_EQ(outsider.code, 1) << outsider.err;
+        EXPECT_EQ(outsider.err, told);
+        EXPECT_EQ(outsider.out, "");
+    }
+    const Outcome member =
+        RunAsNobody(program, 0, {"--period", "This year", "--format", "csv"}, registry.Path().string());
+    ASSERT_EQ(member.code, 0) << member.err;
+    EXPECT_EQ(ParseCsv(member.out).size(), 2u) << member.out;
 }
 
 }  // namespace

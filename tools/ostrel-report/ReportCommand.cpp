@@ -2,6 +2,7 @@
 
 #include "CentralReport.h"
 #include "Files.h"
+#include "ReportAccess.h"
 #include "ReportCsv.h"
 #include "ReportDocument.h"
 #include "ReportEvents.h"
@@ -271,8 +272,15 @@ int RunReportCommand(const std::vector<std::string>& args, const ReportCommandSe
         out << kUsage;
         return 0;
     }
+    // The central store's reports are the database's to allow or refuse.
     if (options.central)
         return RunCentral(options, setup, out, err);
+    // An account outside the group gets the one plain answer, not the
+    // missing report that every request would otherwise meet.
+    if (const std::optional<std::string> denied = ReportsDenied(setup.appFolder)) {
+        err << "ostrel-report: " << *denied << "\n";
+        return 1;
+    }
     if (setup.appFolder.empty()) {
         err << "ostrel-report: the application folder is not set (registry value AppPath).\n";
         return 1;
