@@ -78,7 +78,9 @@ void CStatusPage::OnRefresh()
     Label(kState)->setText(monitoring ? QStringLiteral("Monitoring") : QStringLiteral("NOT Monitoring"));
     Label(kUser)->setText(QString::fromStdString(EffectiveUserName()));
     // The monitor keeps this state in the registry store; nothing when no central database is configured.
-    Label(kCentral)->setText(QString::fromStdString(CentralStatusLine(LocalMachineHive())));
+    const QString central = QString::fromStdString(CentralStatusLine(LocalMachineHive()));
+    Label(kCentral)->setText(central);
+    Label(kCentral)->setVisible(!central.isEmpty());
     // The spooler may take its time; the line fills in when it answers.
     QPointer<CStatusPage> page(this);
     context_.spooler.AskDefaultPrinter([page](std::optional<std::string> name) {

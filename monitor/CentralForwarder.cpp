@@ -20,9 +20,12 @@ constexpr const char* kIncomingTable =
 constexpr const char* kCopyIncoming =
     "COPY ostrel_incoming (record_sequence, job_id, queue, printer, username, document, pages, cost, "
     "submitted_epoch, recorded_epoch, local_year, local_month, local_day, local_hour, local_minute) FROM STDIN";
-constexpr const char* kRegisterPrinters = "INSERT INTO ostrel_printers (server_id, name) "
-                                          "SELECT DISTINCT $1::uuid, printer FROM ostrel_incoming "
-                                          "ON CONFLICT DO NOTHING";
+constexpr const char* kRegisterPrinters =
+    "INSERT INTO ostrel_printers (server_id, name) "
+    "SELECT DISTINCT $1::uuid, printer FROM ostrel_incoming "
+    "ON CONFLICT DO NOTHING";
+// A journal lost or restored must not number records as the centre knows them.
+constexpr const char* kLastSequence = "SELECT ostrel_last_sequence($1)";
 constexpr const char* kAddJobs =
     "INSERT INTO ostrel_job_records (server_id, record_sequence, job_id, queue, printer, username, document, "
     "pages, cost, submitted_at, recorded_at, local_year, local_month, local_day, local_hour, local_minute) "
@@ -128,9 +131,9 @@ bool CentralForwarder::Connect()
         return false;
     }
     for (const char* sql : {kRegisterServer, kIncomingTable}) {
-        const SqlAnswer answer = sql == kRegisterServer
-                                     ? opened.connection->Run(sql, {setup_.settings.serverId, setup_.settings.serverName})
-                                     : opened.connection->Run(sql);
+        const SqlAnswer answer =
+            sql == kRegisterServer ? opened.connection->Run(sql, {setup_.settings.serverId, setup_.settings.serverName})
+                                   : opened.connection->Run(sql);
         if (!answer.Ok()) {
             problem_ = *answer.error;
             return false;

@@ -75,6 +75,10 @@ void EventLogWriter::Replay()
 {
     std::lock_guard lock(journalLock_);
     journal_.Load();
+    // A new journal, or one that was lost, numbers from the clock (a thousand
+    // a second), past any number an earlier one gave to the central store.
+    if (journal_.NextSequence() == 1)
+        journal_.NumberPast(static_cast<std::uint64_t>(std::max<std::int64_t>(Seconds(clock_.Now()), 0)) * 1000);
     for (const PendingRecord& pending : journal_.Pending())
         keptBack_.insert(pending.sequence);
     FlushKeptLocked();
@@ -131,6 +135,12 @@ void EventLogWriter::Forwarded(std::uint64_t upTo)
 {
     std::lock_guard lock(journalLock_);
     journal_.Forwarded(upTo);
+}
+
+void EventLogWriter::NumberPast(std::uint64_t sequence)
+{
+    std::lock_guard lock(journalLock_);
+    journal_.NumberPast(sequence);
 }
 
 EventLogWriter::Owing EventLogWriter::OwingToCentre()

@@ -56,6 +56,7 @@ public:
     void OweToCentre(bool owe);
     std::vector<OwedRecord> OwedRecords(std::size_t limit);
     void Forwarded(std::uint64_t upTo);
+    void NumberPast(std::uint64_t sequence);
     struct Owing {
         std::size_t count = 0;
         std::optional<std::int64_t> oldest;  // when the oldest was taken on

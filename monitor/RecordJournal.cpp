@@ -368,6 +368,14 @@ std::optional<std::int64_t> RecordJournal::OldestOwed() const
     return owed_.begin()->second.takenAt;
 }
 
+void RecordJournal::NumberPast(std::uint64_t sequence)
+{
+    if (sequence < nextSequence_)
+        return;
+    nextSequence_ = sequence + 1;
+    Write(Line({"N", std::to_string(nextSequence_)}));
+}
+
 void RecordJournal::Forwarded(std::uint64_t upTo)
 {
     owed_.erase(owed_.begin(), owed_.upper_bound(upTo));

@@ -108,6 +108,11 @@ public:
     std::size_t OwedCount() const { return owed_.size(); }
     // When the oldest owed record was taken on; nothing when none is owed.
     std::optional<std::int64_t> OldestOwed() const;
+    // Records taken from now on are numbered past `sequence`.
+    void NumberPast(std::uint64_t sequence);
+    // The number the next record will have; 1 for a journal that is new
+    // (or was lost).
+    std::uint64_t NextSequence() const { return nextSequence_; }
     // Every owed record up to `sequence` is committed in the central store.
     // Called only after the commit.
     void Forwarded(std::uint64_t upTo);

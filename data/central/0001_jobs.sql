@@ -24,8 +24,8 @@
 --   recorded_at       when the monitor took the record on
 --   local_year, local_month, local_day, local_hour, local_minute
 --                     the record's own date and time fields exactly as the log
---                     files hold them (two digits each, the server's local time
---                     of submission)
+--                     files hold them (zero-padded to two digits, the year
+--                     whole: '2026'; the server's local time of submission)
 --
 -- ostrel_jobs is the view reports and administrators read: the records with
 -- their server's display name as `server`.

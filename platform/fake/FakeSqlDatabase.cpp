@@ -82,8 +82,8 @@ bool FakeSqlDatabase::Usable(std::size_t session) const
     return session >= firstLiveSession_;
 }
 
-SqlAnswer FakeSqlDatabase::Execute(std::size_t session, const std::string& sql,
-                                   const std::vector<SqlValue>& parameters, const std::vector<SqlRow>* rows)
+SqlAnswer FakeSqlDatabase::Execute(std::size_t session, const std::string& sql, const std::vector<SqlValue>& parameters,
+                                   const std::vector<SqlRow>* rows)
 {
     std::lock_guard lock(mutex_);
     if (session < firstLiveSession_)

@@ -10,6 +10,7 @@
 #include "ConsoleTestSupport.h"
 #include "FakeSpooler.h"
 #include "FakeTrayIcon.h"
+#include "Clock.h"
 #include "Files.h"
 #include "RegValue.h"
 

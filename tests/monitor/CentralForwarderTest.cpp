@@ -34,17 +34,24 @@ protected:
 
     std::unique_ptr<CentralForwarder> Forwarder()
     {
-        return std::make_unique<CentralForwarder>(CentralForwarderSetup{
-            database_, writer_, clock_,
-            {"host=db password=Hunter2", "6f1c2a8e-0b7d-4d3e-9a51-2c4f8e7b9d10", "print-1"},
-            [this](const CentralStatus& status) {
-                std::lock_guard lock(mutex_);
-                statuses_.push_back(status);
-            },
-            [this](std::string_view line) {
-                std::lock_guard lock(mutex_);
-                logged_.emplace_back(line);
-            }});
+        return std::make_unique<CentralForwarder>(
+            CentralForwarderSetup{database_,
+                                  writer_,
+                                  clock_,
+                                  {"host=db password=Hunter2", "6f1c2a8e-0b7d-4d3e-9a51-2c4f8e7b9d10", "print-1"},
+                                  [this](const CentralStatus& status) {
+                                      std::lock_guard lock(mutex_);
+                                      statuses_.push_back(status);
+                                  },
+                                  [this](std::string_view line) {
+                                      std::lock_guard lock(mutex_);
+                                      logged_.emplace_back(line);
+                                  }});
+    }
+    CentralStatus LastStatus()
+    {
+        std::lock_guard lock(mutex_);
+        return statuses_.empty() ? CentralStatus{} : statuses_.back();
     }
     std::vector<std::string> Logged()
     {
@@ -77,8 +84,8 @@ protected:
 TEST_F(CentralForwarderTest, RowsCarryTheRecordAsTheFilesHoldItAndItsInstants)
 {
     const OwedRecord owed{7, {Event(3), "maria", "Laser", "cups/Laser", 103, 1772700003}, 1772700100};
-    const SqlRow want = {"7",  "103",        "cups/Laser", "Laser", "maria", "d3", "3", "15", "1772700003",
-                         "1772700100", "26", "03", "05", "10", "07"};
+    const SqlRow want = {"7",          "103",        "cups/Laser", "Laser", "maria", "d3", "3", "15",
+                         "1772700003", "1772700100", "26",         "03",    "05",    "10", "07"};
     EXPECT_EQ(CentralRow(owed), want);
     // Unknown instants travel as NULL, broken bytes as replacements, never as they were.
     const OwedRecord unknown{8, {"<event><doc>a\xff</doc></event>", "u\xc3", "p", "", 1, 0}, 0};
@@ -99,8 +106,8 @@ TEST_F(CentralForwarderTest, WhileDownRecordsWaitWithABackoffUpToAMinuteAndAreSe
     forwarder->Start();
 
     // Attempts at 0, 1, 3, 7, 15, 31, 63, then every 60 s: 123, 183.
-    const std::vector<std::pair<int, std::size_t>> attemptsBy = {{0, 1},  {1, 2},   {3, 3},   {7, 4},  {15, 5},
-                                                                 {31, 6}, {63, 7},  {122, 7}, {123, 8}, {183, 9}};
+    const std::vector<std::pair<int, std::size_t>> attemptsBy = {{0, 1},  {1, 2},  {3, 3},   {7, 4},   {15, 5},
+                                                                 {31, 6}, {63, 7}, {122, 7}, {123, 8}, {183, 9}};
     int now = 0;
     RunFor(0);
     for (const auto& [second, attempts] : attemptsBy) {
@@ -110,9 +117,9 @@ TEST_F(CentralForwarderTest, WhileDownRecordsWaitWithABackoffUpToAMinuteAndAreSe
     }
     Record(3);
     RunFor(1);
-    EXPECT_EQ(statuses_.back(), (CentralStatus{3, std::chrono::duration_cast<std::chrono::seconds>(
-                                                      LocalTimePoint(2026, 3, 5, 10, 7).time_since_epoch())
-                                                      .count()}));
+    EXPECT_EQ(LastStatus(), (CentralStatus{3, std::chrono::duration_cast<std::chrono::seconds>(
+                                                  LocalTimePoint(2026, 3, 5, 10, 7).time_since_epoch())
+                                                  .count()}));
 
     database_.SetDown(false);
     RunFor(60);
@@ -121,7 +128,7 @@ TEST_F(CentralForwarderTest, WhileDownRecordsWaitWithABackoffUpToAMinuteAndAreSe
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(database_.Committed()[i][1], std::to_string(101 + i));
     EXPECT_EQ(writer_.OwingToCentre().count, 0u);
-    EXPECT_EQ(statuses_.back(), CentralStatus{});
+    EXPECT_EQ(LastStatus(), CentralStatus{});
     const std::vector<std::string> logged = Logged();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_NE(logged[0].find("unreachable"), std::string::npos) << logged[0];

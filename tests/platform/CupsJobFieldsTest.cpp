@@ -95,7 +95,7 @@ TEST(CupsJobFields, AJobCarriesItsUserNameAndLocalSubmissionTime)
     EXPECT_EQ(out.id, 12u);
     EXPECT_EQ(out.user, "alice");
     EXPECT_EQ(out.document, "Quarterly; rm -rf / `id`");
-    const SpoolerTime expected{2024, 7, 1, 1, 16, 0, 0, 0};  // summer time: UTC+2
+    const SpoolerTime expected{2024, 7, 1, 1, 16, 0, 0, 0, 1719842400};  // summer time: UTC+2
     EXPECT_EQ(out.submitted, expected);
 }
 

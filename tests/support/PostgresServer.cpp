@@ -238,14 +238,13 @@ ProcessResult PostgresServer::Psql(const std::string& sql, const std::string& us
 }
 
 std::vector<std::vector<std::string>> PostgresServer::Rows(const std::string& sql, const std::string& user,
-                                                          const std::string& database) const
+                                                           const std::string& database) const
 {
     // Separators no job text holds, so that any value comes back whole.
-    const ProcessResult result =
-        RunProgram(PostgresPrograms() / "psql",
-                   {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-F", "\x1f", "-R", "\x1e", "-d",
-                    Conninfo(user, database), "-c", sql},
-                   {{"PGCONNECT_TIMEOUT", "10"}});
+    const ProcessResult result = RunProgram(PostgresPrograms() / "psql",
+                                            {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-F", "\x1f", "-R",
+                                             "\x1e", "-d", Conninfo(user, database), "-c", sql},
+                                            {{"PGCONNECT_TIMEOUT", "10"}});
     if (result.exitCode != 0)
         throw std::runtime_error("psql failed: " + result.err + " for: " + sql);
     std::vector<std::vector<std::string>> rows;

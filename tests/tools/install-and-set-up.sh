@@ -54,6 +54,8 @@ done
 check_modes "a fresh install"
 [[ $(value AppPath) == "$app" ]] || fail "AppPath is $(value AppPath)"
 [[ $(value DeleteOldLogs) == 0x0 ]] || fail "DeleteOldLogs has no default"
+server_id=$(value ServerId)
+[[ $server_id =~ ^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$ ]] || fail "ServerId is '$server_id'"
 
 # A second run keeps what the administrator and the system changed.
 echo '<log><printers><name>Kept</name></printers></log>' >"$app/settings.xml"
@@ -61,6 +63,7 @@ reg add 'HKLM\Software\Ostrel' /v DeleteOldLogs /t REG_DWORD /d 1 /f >/dev/null
 "$prefix/sbin/ostrel-setup" --app-folder "$app" --group root --no-service >/dev/null
 grep -q Kept "$app/settings.xml" || fail "settings.xml was overwritten"
 [[ $(value DeleteOldLogs) == 0x1 ]] || fail "DeleteOldLogs was reset"
+[[ $(value ServerId) == "$server_id" ]] || fail "ServerId changed"
 
 # The installed host loads the installed library and switches monitoring
 # on; under a umask that would open its files to all, it records a job.
