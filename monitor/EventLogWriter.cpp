@@ -58,6 +58,11 @@ EventLogWriter::EventLogWriter(std::string appFolder, Clock& clock)
 {
 }
 
+EventLogWriter::~EventLogWriter()
+{
+    Settle();
+}
+
 std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const std::string& userFolder,
                                                   const std::string& printerFolder) const
 {
@@ -73,50 +78,148 @@ std::vector<fs::path> EventLogWriter::PeriodFiles(Clock::TimePoint now, const st
 
 void EventLogWriter::Replay()
 {
-    std::lock_guard lock(journalLock_);
-    journal_.Load();
-    // A new journal, or one that was lost, numbers from the clock (a thousand
-    // a second), past any number an earlier one gave to the central store.
-    if (journal_.NextSequence() == 1)
-        journal_.NumberPast(static_cast<std::uint64_t>(std::max<std::int64_t>(Seconds(clock_.Now()), 0)) * 1000);
-    for (const PendingRecord& pending : journal_.Pending())
-        keptBack_.insert(pending.sequence);
-    FlushKeptLocked();
+    {
+        std::lock_guard lock(journalLock_);
+        journal_.Load();
+        // A new journal, or one that was lost, numbers from the clock (a thousand
+        // a second), past any number an earlier one gave to the central store.
+        if (journal_.NextSequence() == 1)
+            journal_.NumberPast(static_cast<std::uint64_t>(std::max<std::int64_t>(Seconds(clock_.Now()), 0)) * 1000);
+        for (const PendingRecord& pending : journal_.Pending())
+            keptBack_.insert(pending.sequence);
+        FlushKeptLocked();
+    }
+    Settle();
 }
 
-void EventLogWriter::Write(const EventRecord& record)
+bool EventLogWriter::Write(const EventRecord& record)
 {
+    // A job whose end another monitor of its queue took on already (the one
+    // stopping at a reload, say) is not taken on twice.
+    const auto takenOn = [&] {
+        return record.jobId != 0 && !record.queue.empty() &&
+               journal_.Recorded(record.queue, record.jobId, Seconds(clock_.Now()));
+    };
     {
         // Behind records kept back, in order.
         std::lock_guard lock(journalLock_);
+        if (takenOn())
+            return false;
         if (!keptBack_.empty()) {
             keptBack_.insert(journal_.Take(record, Seconds(clock_.Now())));
             FlushKeptLocked();
-            return;
+            return true;
         }
     }
     RecordPlacement placement = Place(record);
     OpenRecord open = Open(placement);
     placement.sizesBefore = open.sizes;
     std::uint64_t sequence = 0;
+    std::uint64_t mark = 0;
     {
         std::lock_guard lock(journalLock_);
+        if (takenOn())
+            return false;
         sequence = journal_.TakePlaced(record, placement.writtenAt, placement);
+        mark = journal_.Mark();
     }
+    // The durable point, shared with the records other monitors took
+    // meanwhile. Should the disk refuse it, the record is still written: a
+    // crash may then lose it, as one before the journal line would.
+    if (!journal_.SyncThrough(mark))
+        log_.Warn("Logs: the journal could not be synced; records may not survive a power cut");
     const Outcome outcome = WriteOpen(open, placement, record.text, false);
-    std::lock_guard lock(journalLock_);
-    if (outcome == Outcome::Kept)
-        KeepLocked(sequence);
-    else
-        journal_.Done(sequence);
+    bool settle = false;
+    {
+        std::lock_guard lock(journalLock_);
+        if (outcome == Outcome::Kept)
+            KeepLocked(sequence);
+        else
+            AppliedLocked(sequence, open, placement);
+        settle = SettleDueLocked();
+    }
+    // A monitor that finds another settling goes on: the records it adds
+    // are settled next time.
+    if (settle) {
+        std::unique_lock settling(settleLock_, std::try_to_lock);
+        if (settling)
+            SettleLocked();
+    }
+    return true;
 }
 
 void EventLogWriter::RetryKept()
 {
     if (!kept_)
         return;
+    {
+        std::lock_guard lock(journalLock_);
+        FlushKeptLocked();
+    }
+    Settle();
+}
+
+void EventLogWriter::AppliedLocked(std::uint64_t sequence, const OpenRecord& open, const RecordPlacement& placement)
+{
+    if (unsettled_.sequences.empty())
+        unsettled_.oldest = clock_.Now();
+    unsettled_.sequences.push_back(sequence);
+    for (std::size_t i = 0; i < open.files.size(); ++i) {
+        if (!open.files[i])
+            continue;
+        const std::string& folder = open.relatives[i / open.names.size()];
+        unsettled_.files.insert(folder + "/" + open.names[i % open.names.size()]);
+        // A file this record may have made keeps its name only once its
+        // folder is synced.
+        if (placement.sizesBefore[i] <= 0)
+            unsettled_.folders.insert(folder);
+    }
+}
+
+bool EventLogWriter::SettleDueLocked() const
+{
+    // Each settling syncs every file touched since the last: with many
+    // printers and users it waits for more records, so that a record pays
+    // at most half a sync for it.
+    const std::size_t records = unsettled_.sequences.size();
+    return (records >= kSettleBatch && records >= 2 * (unsettled_.files.size() + unsettled_.folders.size())) ||
+           (records != 0 && clock_.Now() - unsettled_.oldest >= kSettleAfter);
+}
+
+void EventLogWriter::Settle()
+{
+    std::lock_guard settling(settleLock_);
+    SettleLocked();
+}
+
+void EventLogWriter::SettleLocked()
+{
+    Unsettled batch;
+    {
+        std::lock_guard lock(journalLock_);
+        std::swap(batch, unsettled_);
+    }
+    if (batch.sequences.empty())
+        return;
+    // A file deleted meanwhile has nothing left to sync.
+    const Safe<SafeFolder> app = SafeFolder::Open(appFolder_);
+    bool synced = static_cast<bool>(app);
+    for (const std::string& relative : app ? batch.files : std::set<std::string>()) {
+        const Safe<FileDescriptor> file = app.value.OpenFile(relative, O_RDONLY | O_NONBLOCK);
+        synced = (file ? SyncData(file.value.Get()) : file.status == SafeStatus::Missing) && synced;
+    }
+    for (const std::string& relative : app ? batch.folders : std::set<std::string>()) {
+        const Safe<SafeFolder> folder = app.value.Folder(relative);
+        synced = (folder ? SyncAll(folder.value.Descriptor()) : folder.status == SafeStatus::Missing) && synced;
+    }
+    // Unconfirmed, the records stay pending: the next start checks them.
+    if (!synced) {
+        log_.Warn("Logs: the period files could not be synced; their records are checked again at the next start");
+        return;
+    }
     std::lock_guard lock(journalLock_);
-    FlushKeptLocked();
+    for (const std::uint64_t sequence : batch.sequences)
+        journal_.Done(sequence);
 }
 
 void EventLogWriter::OweToCentre(bool owe)
@@ -189,11 +292,15 @@ void EventLogWriter::FlushKeptLocked()
                 pending->placement->sizesBefore = open.sizes;
                 journal_.Place(sequence, *pending->placement);
             }
+            // Its lines, the placement too, on the disk before its first
+            // append: a replay must find the sizes its appends went after.
+            if (!journal_.SyncThrough(journal_.Mark()))
+                log_.Warn("Logs: the journal could not be synced; records may not survive a power cut");
             if (WriteOpen(open, *pending->placement, pending->record.text, true) == Outcome::Kept) {
                 KeepLocked(sequence);
                 return;
             }
-            journal_.Done(sequence);
+            AppliedLocked(sequence, open, *pending->placement);
         }
         keptBack_.erase(sequence);
     }
@@ -287,8 +394,9 @@ EventLogWriter::OpenRecord EventLogWriter::Open(const RecordPlacement& placement
     const auto below = [](const char* parent, const std::string& name) {
         return name.empty() ? std::string(parent) : parent + ("/" + name);
     };
-    const std::array<std::string, 3> relatives = {"Logs", below("Logs/Users", placement.userFolder),
-                                                  below("Logs/Printers", placement.printerFolder)};
+    open.relatives = {"Logs", below("Logs/Users", placement.userFolder),
+                      below("Logs/Printers", placement.printerFolder)};
+    const std::array<std::string, 3>& relatives = open.relatives;
     open.names = PeriodNames(PeriodKeysAt(FromSeconds(placement.writtenAt)));
     const std::size_t count = open.names.size();
     open.files.resize(3 * count);

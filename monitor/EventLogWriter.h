@@ -28,9 +28,13 @@ namespace ostrel {
 // several monitors never interleave within a file, and monitors wait for
 // each other only where they share a file.
 //
-// A record is all or nothing across its files, also across a crash: it is
-// entered in the journal before its first append, with each file's size
-// before it, and a replay puts it into the files that lack it, never twice.
+// A record is all or nothing across its files, also across a crash or a
+// power cut: it is entered in the journal, and that line is on the disk (its
+// durable point), before its first append, with each file's size before it;
+// a replay puts it into the files that lack it, never twice. Records taken
+// close together share the journal's sync. A record is marked done only
+// once its appends are on the disk too: that is settled for many records
+// at once, with one sync per file they touched.
 // A record that meets a full disk is kept, in order, and written once there
 // is room again. A file that cannot be written for another reason (no
 // rights, a planted link) loses that record alone.
@@ -39,12 +43,27 @@ public:
     static constexpr std::size_t kHeadRoom = 525;  // blanks a new period file starts with
     static constexpr const char* kJournalName = "Kestrun.journal";
 
+    // Records are settled once this many wait (and twice as many as the
+    // files they touched), or the oldest has waited this long.
+    static constexpr std::size_t kSettleBatch = 64;
+    static constexpr std::chrono::seconds kSettleAfter{2};
+
     EventLogWriter(std::string appFolder, Clock& clock);
+    // Settles what is left.
+    ~EventLogWriter();
 
     // Reads the journal and finishes the records a crash left unwritten.
     void Replay();
 
-    void Write(const EventRecord& record);
+    // Returns once the record is durable (or kept back by a full disk),
+    // after its appends. A job of a queue that the journal has pending, or
+    // recorded since it ended (now, give or take the clock slack), is not
+    // taken on again: false.
+    bool Write(const EventRecord& record);
+
+    // Syncs the files of the records written since the last time, then
+    // marks those records done.
+    void Settle();
 
     // Writes the records a full disk kept back, if there is room now.
     void RetryKept();
@@ -84,6 +103,7 @@ private:
     static constexpr std::size_t kCachedFiles = 128;
     // A record's eighteen files, open for appending, with their sizes.
     struct OpenRecord {
+        std::array<std::string, 3> relatives;  // of the folders, below the application folder
         std::array<RecordFolder, 3> folders;
         std::vector<std::string> names;  // the six of each folder
         std::vector<std::shared_ptr<const FileDescriptor>> files;  // null: not opened
@@ -105,6 +125,20 @@ private:
     Outcome Failed(const OpenRecord& open, std::size_t index, SafeStatus status, int error);
     void KeepLocked(std::uint64_t sequence);
     void FlushKeptLocked();
+    // The record is in its files; its done mark waits for their sync.
+    void AppliedLocked(std::uint64_t sequence, const OpenRecord& open, const RecordPlacement& placement);
+    bool SettleDueLocked() const;
+    void SettleLocked();  // holding settleLock_
+
+    // Records applied and not yet marked done, with what must be synced
+    // first, by name: they are opened afresh to be synced, so that records
+    // waiting for it hold no descriptors.
+    struct Unsettled {
+        std::vector<std::uint64_t> sequences;
+        std::set<std::string> files;
+        std::set<std::string> folders;  // that gained a file
+        Clock::TimePoint oldest{};
+    };
 
     std::string appFolder_;
     Clock& clock_;
@@ -117,6 +151,8 @@ private:
     std::mutex journalLock_;  // the journal, and the records kept back
     RecordJournal journal_;
     std::set<std::uint64_t> keptBack_;
+    Unsettled unsettled_;
+    std::mutex settleLock_;  // one settling at a time
     std::atomic<bool> kept_{false};
     std::array<std::mutex, 32> fileLocks_;  // by the hash of a file's path
     LogOnce log_;

@@ -334,19 +334,34 @@ void RecordJournal::ForgetWatching()
     Write("O");
 }
 
+bool RecordJournal::Recorded(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const
+{
+    // Taken on before it ended can only mean it was printed once more.
+    for (const PendingRecord& pending : pending_)
+        if (pending.record.jobId == jobId && pending.record.queue == queue &&
+            pending.takenAt >= endedAt - kClockSlackSeconds)
+            return true;
+    const auto found = queues_.find(queue);
+    if (found == queues_.end())
+        return false;
+    const auto recorded = found->second.recordedAt.find(jobId);
+    return recorded != found->second.recordedAt.end() && recorded->second >= endedAt - kClockSlackSeconds;
+}
+
 bool RecordJournal::Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const
 {
+    // A job still pending is being written, whenever it ended.
     for (const PendingRecord& pending : pending_)
         if (pending.record.jobId == jobId && pending.record.queue == queue)
             return false;
+    if (Recorded(queue, jobId, endedAt))
+        return false;
     const auto found = queues_.find(queue);
     if (found == queues_.end() || !found->second.since || endedAt < *found->second.since - kClockSlackSeconds)
         return false;
     const Queue& q = found->second;
-    if (const auto recorded = q.recordedAt.find(jobId); recorded != q.recordedAt.end()) {
-        // Recorded before it ended can only mean it was printed once more.
-        return recorded->second < endedAt - kClockSlackSeconds;
-    }
+    if (q.recordedAt.contains(jobId))
+        return true;  // printed once more
     // Older than everything remembered: recorded and since forgotten.
     if (q.recent.size() >= kRememberedPerQueue && endedAt < q.recent.front().second - kClockSlackSeconds)
         return false;
@@ -418,35 +433,70 @@ void RecordJournal::Open()
     const std::optional<std::uint64_t> size = file ? FileSize(file.value.Get()) : std::nullopt;
     if (!size)
         return;
-    out_ = std::move(file.value);
+    // A journal made just now must keep its name through a power cut.
+    if (*size == 0)
+        SyncAll(folder.value.Descriptor());
+    std::lock_guard lock(syncLock_);
+    out_ = std::make_shared<const FileDescriptor>(std::move(file.value));
     written_ = static_cast<std::int64_t>(*size);
 }
 
 void RecordJournal::Write(const std::string& line)
 {
-    if (!out_.Valid())
+    if (!out_)
         Open();
     std::size_t went = 0;
-    healthy_ = out_.Valid() && WriteAll(out_.Get(), line + "\n", &went);
+    healthy_ = out_ && WriteAll(out_->Get(), line + "\n", &went);
     if (!healthy_) {
         // A line cut short would swallow the next one: take it back.
         if (went)
-            TruncateTo(out_.Get(), static_cast<std::uint64_t>(written_));
+            TruncateTo(out_->Get(), static_cast<std::uint64_t>(written_));
         return;
     }
     written_ += static_cast<std::int64_t>(line.size()) + 1;
+    lines_ += static_cast<std::uint64_t>(std::count(line.begin(), line.end(), '\n')) + 1;
     if (written_ >= rewriteAt_)
         Rewrite();
 }
 
+bool RecordJournal::SyncThrough(std::uint64_t mark)
+{
+    std::unique_lock lock(syncLock_);
+    while (synced_ < mark) {
+        if (syncing_) {
+            syncDone_.wait(lock);
+            continue;
+        }
+        // Every line written by now goes with this sync.
+        syncing_ = true;
+        const std::uint64_t target = lines_.load();
+        const std::shared_ptr<const FileDescriptor> file = out_;
+        lock.unlock();
+        const bool synced = file && SyncData(file->Get());
+        lock.lock();
+        syncing_ = false;
+        if (synced)
+            synced_ = std::max(synced_, target);
+        syncDone_.notify_all();
+        if (!synced)
+            return false;
+    }
+    return true;
+}
+
 void RecordJournal::Rewrite()
 {
+    // Only what is settled is dropped, and the replace is on the disk before
+    // the lines it drops are gone: nothing durable is lost to it.
     const std::string text = Compacted();
+    const std::uint64_t lines = lines_.load();
     const Safe<SafeFolder> folder = SafeFolder::Open(file_.parent_path());
-    if (folder &&
-        folder.value.Replace(file_.filename().string(), text, 0600, ReplaceMode::Exactly, Durability::KillSafe) ==
-            SafeStatus::Ok) {
-        out_.Reset();
+    if (folder && folder.value.Replace(file_.filename().string(), text, 0600, ReplaceMode::Exactly) == SafeStatus::Ok) {
+        {
+            std::lock_guard lock(syncLock_);
+            out_.reset();
+            synced_ = std::max(synced_, lines);
+        }
         Open();
     }
     rewriteAt_ = std::max(2 * written_, written_ + kFirstRewrite);

@@ -2,10 +2,14 @@
 
 #include "FileDescriptor.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,10 +63,11 @@ struct OwedRecord {
 // application folder: the records taken on and not yet written everywhere,
 // the jobs recorded lately per queue, and since when each queue has been
 // watched; and, while a central store is configured, the records not yet
-// committed there, in order, however long that takes. Lines are appended without fsync: that survives a killed host,
-// not a power cut. A line cut short by a kill is ignored. The file is
-// rewritten, smaller, when it has grown. Not thread-safe: the event log
-// writer serialises its use.
+// committed there, in order, however long that takes. Lines are appended at
+// once and reach the disk when SyncThrough asks for them, one fdatasync for
+// every line written meanwhile; a line cut short by a crash is ignored. The
+// file is rewritten, smaller, when it has grown, by a synced replace. Not
+// thread-safe, besides SyncThrough: the event log writer serialises its use.
 class RecordJournal {
 public:
     static constexpr std::size_t kRememberedPerQueue = 1024;
@@ -99,6 +104,19 @@ public:
     // still in the scheduler's history should be recorded now: it ended
     // while its queue was watched, and it is neither recorded nor pending.
     bool Owed(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const;
+    // Whether the job was taken on (pending or recorded) since it ended at
+    // `endedAt`, give or take the clock slack: this end of it is known.
+    bool Recorded(const std::string& queue, std::uint32_t jobId, std::int64_t endedAt) const;
+
+    // How many lines were written so far; SyncThrough(Mark()) makes them
+    // durable.
+    std::uint64_t Mark() const { return lines_.load(); }
+    // Thread-safe, and meant to be called without the lock that serialises
+    // the rest: blocks until the first `mark` lines are on the disk. A
+    // caller that finds a sync under way waits for it and, if its lines came
+    // too late for it, one of the waiters syncs for all (group commit).
+    // False when the disk did not confirm.
+    bool SyncThrough(std::uint64_t mark);
 
     // From now on, records taken on are also owed to the central store; the
     // mark goes out in the same write as the record.
@@ -139,7 +157,12 @@ private:
     void Rewrite();
 
     std::filesystem::path file_;
-    FileDescriptor out_;
+    std::shared_ptr<const FileDescriptor> out_;  // swapped under syncLock_
+    std::atomic<std::uint64_t> lines_{0};
+    std::mutex syncLock_;
+    std::condition_variable syncDone_;
+    std::uint64_t synced_ = 0;
+    bool syncing_ = false;
     std::int64_t written_ = 0;
     std::int64_t rewriteAt_ = 0;
     bool healthy_ = true;

@@ -1,35 +1,63 @@
 #include "Files.h"
 
+#include "FileEvents.h"
+#include "SafeFolder.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 namespace ostrel {
 namespace {
 
-namespace fs = std::filesystem;
+std::atomic<FileEventSink*> g_fileEventSink{nullptr};
+
+// What `fd` received, told once it is in: a write cut short is told as
+// far as it went.
+void TellWrote(int fd, std::string_view bytes)
+{
+    if (!bytes.empty() && g_fileEventSink.load(std::memory_order_relaxed))
+        TellFileEvent({.kind = FileEvent::Kind::Wrote, .fd = fd, .bytes = bytes});
+}
 
 }  // namespace
 
+void SetFileEventSink(FileEventSink* sink)
+{
+    g_fileEventSink.store(sink);
+}
+
+void TellFileEvent(const FileEvent& event)
+{
+    if (FileEventSink* sink = g_fileEventSink.load(std::memory_order_relaxed))
+        sink->Happened(event);
+}
+
 bool WriteAll(int fd, std::string_view bytes, std::size_t* written)
 {
+    const std::string_view all = bytes;
     std::size_t total = 0;
     while (!bytes.empty()) {
         const ssize_t once = ::write(fd, bytes.data(), bytes.size());
         if (once < 0) {
             if (errno == EINTR)
                 continue;
+            const int error = errno;
+            TellWrote(fd, all.substr(0, total));
             if (written)
                 *written = total;
+            errno = error;
             return false;
         }
         bytes.remove_prefix(static_cast<size_t>(once));
         total += static_cast<std::size_t>(once);
     }
+    TellWrote(fd, all);
     if (written)
         *written = total;
     return true;
@@ -104,6 +132,30 @@ bool TruncateTo(int fd, std::uint64_t size)
     do {
         result = ::ftruncate(fd, static_cast<off_t>(size));
     } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        TellFileEvent({.kind = FileEvent::Kind::CutTo, .fd = fd, .size = size});
+    return result == 0;
+}
+
+bool SyncData(int fd)
+{
+    int result = 0;
+    do {
+        result = ::fdatasync(fd);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        TellFileEvent({.kind = FileEvent::Kind::Synced, .fd = fd});
+    return result == 0;
+}
+
+bool SyncAll(int fd)
+{
+    int result = 0;
+    do {
+        result = ::fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        TellFileEvent({.kind = FileEvent::Kind::Synced, .fd = fd});
     return result == 0;
 }
 
@@ -144,29 +196,12 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& file)
 
 bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode)
 {
-    // Named after the file, cut short so that the longest file name still
-    // leaves room for the prefix and the suffix.
-    const std::string name = file.filename().string().substr(0, 200);
-    std::string temporary = (file.parent_path() / ("." + name + ".XXXXXX")).string();
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.Get() < 0)
-        return false;
-
-    struct stat existing {};
-    const mode_t mode = ::stat(file.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode;
-    // fsync before the rename, so that a crash leaves the old or the new
-    // content and never an empty file.
-    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
-    if (::close(fd.Release()) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.Get() >= 0)
-        ::fsync(directory.Get());
-    return true;
+    // One way to replace a file in the whole tree: SafeFolder's. The folder
+    // is trusted as given, as it always was here.
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const Safe<SafeFolder> parent = SafeFolder::Open(folder);
+    return parent && file.has_filename() &&
+           parent.value.Replace(file.filename().string(), bytes, newFileMode) == SafeStatus::Ok;
 }
 
 bool AppendToFile(const std::filesystem::path& file, std::string_view bytes, std::string_view headOfNewFile,

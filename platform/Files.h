@@ -44,6 +44,12 @@ std::optional<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t leng
 // Cuts the file back to `size` bytes.
 bool TruncateTo(int fd, std::uint64_t size);
 
+// fdatasync (the bytes, and the size that reaches them) and fsync (all of
+// it; on a folder, its entries) of an open file; false when the disk did
+// not confirm.
+bool SyncData(int fd);
+bool SyncAll(int fd);
+
 // Whether `file` names anything (a link: what it leads to), and whether it
 // is a regular file; false also when that cannot be told.
 bool FileExists(const std::filesystem::path& file);
@@ -57,11 +63,11 @@ bool LiesWithin(const std::filesystem::path& file, const std::filesystem::path& 
 // The exact bytes of a file, or nothing when it is missing or unreadable.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& file);
 
-// Replaces `file` with `bytes` so that a reader sees either the old or the
-// new content, never a mix: the bytes go to a temporary file in the same
-// folder, which is then renamed over `file`. An existing file keeps its
-// permission bits; a new one gets `newFileMode`. Returns false, leaving
-// `file` untouched, when any step fails.
+// Replaces `file` with `bytes` so that a reader, and the disk after a power
+// cut, sees either the old or the new content, never a mix: SafeFolder's
+// Replace in the folder of `file`, which is trusted as given. An existing
+// file keeps its permission bits; a new one gets `newFileMode`. Returns
+// false, leaving `file` untouched, when any step fails.
 bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes, mode_t newFileMode = 0664);
 
 // Appends `bytes` to `file` in one write on an O_APPEND descriptor, creating

@@ -1,5 +1,6 @@
 #include "SafeFolder.h"
 
+#include "FileEvents.h"
 #include "Files.h"
 
 #include <dirent.h>
@@ -150,6 +151,8 @@ int OpenAt(int folder, std::string_view name, int flags, mode_t mode = 0)
     do {
         fd = ::openat(folder, text.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 && (flags & O_CREAT))
+        TellFileEvent({.kind = FileEvent::Kind::Opened, .folder = folder, .fd = fd, .name = name});
     return fd;
 }
 
@@ -174,8 +177,14 @@ Safe<FileDescriptor> Walk(int start, std::string& path, const Names& names, Miss
             // Made by another thread or process meanwhile is as good. The
             // mode is set on the folder opened, never through its name, and
             // only when the umask took from it: a service not allowed to set
-            // the setgid bit gets it from the parent and keeps it so.
+            // the setgid bit gets it from the parent and keeps it so. A
+            // folder made here reaches the disk with its parent's entries,
+            // so that the files made in it next survive a power cut.
             const bool made = ::mkdirat(from, std::string(name).c_str(), kPrivateFolderMode & 0777) == 0;
+            if (made) {
+                TellFileEvent({.kind = FileEvent::Kind::MadeFolder, .folder = from, .name = name});
+                SyncAll(from);
+            }
             if (made || errno == EEXIST)
                 next = OpenAt(from, name, kFolder);
             struct stat status {};
@@ -370,18 +379,24 @@ SafeStatus SafeFolder::Replace(std::string_view relative, std::string_view bytes
     if (!fd.Valid())
         return SafeStatus::Failed;
 
-    // fsync before the rename, so that a crash leaves the old or the new
-    // content and never an empty file.
-    const bool synced = durability == Durability::KillSafe || ::fsync(fd.Get()) == 0;
-    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes) && synced;
+    // Written, then on the disk before the rename, so that a power cut
+    // leaves the old or the new content and never an empty or short file;
+    // the rename then reaches the disk with the folder.
+    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes) &&
+                         (durability == Durability::KillSafe || SyncAll(fd.Get()));
     if (::close(fd.Release()) != 0 || !written ||
         ::renameat(folder, temporary.c_str(), folder, parent.name.c_str()) != 0) {
-        ::unlinkat(folder, temporary.c_str(), 0);
+        if (::unlinkat(folder, temporary.c_str(), 0) == 0)
+            TellFileEvent({.kind = FileEvent::Kind::Removed, .folder = folder, .name = temporary});
         return SafeStatus::Failed;
     }
-    // The rename itself reaches the disk with the folder.
-    if (durability == Durability::Synced)
-        ::fsync(folder);
+    TellFileEvent({.kind = FileEvent::Kind::Renamed,
+                   .folder = folder,
+                   .toFolder = folder,
+                   .name = temporary,
+                   .newName = parent.name});
+    if (durability == Durability::Synced && !SyncAll(folder))
+        return SafeStatus::Failed;
     return SafeStatus::Ok;
 }
 
@@ -432,8 +447,10 @@ SafeStatus SafeFolder::Remove(std::string_view relative) const
         return parent.status;
     const int folder = parent.folder.Get();
     const char* name = parent.name.c_str();
-    if (::unlinkat(folder, name, 0) == 0)
+    if (::unlinkat(folder, name, 0) == 0) {
+        TellFileEvent({.kind = FileEvent::Kind::Removed, .folder = folder, .name = parent.name});
         return SafeStatus::Ok;
+    }
     if (errno == ENOENT)
         return SafeStatus::Missing;
     if (errno == EISDIR || errno == ENOTDIR)
@@ -444,7 +461,10 @@ SafeStatus SafeFolder::Remove(std::string_view relative) const
     struct stat status {};
     if (fd.Valid() && ::fstat(fd.Get(), &status) == 0 && S_ISREG(status.st_mode))
         ::fchmod(fd.Get(), (status.st_mode & 07777) | S_IWUSR);
-    return ::unlinkat(folder, name, 0) == 0 ? SafeStatus::Ok : SafeStatus::Failed;
+    if (::unlinkat(folder, name, 0) != 0)
+        return SafeStatus::Failed;
+    TellFileEvent({.kind = FileEvent::Kind::Removed, .folder = folder, .name = parent.name});
+    return SafeStatus::Ok;
 }
 
 Safe<struct stat> SafeFolder::Stat(std::string_view relative) const

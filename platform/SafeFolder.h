@@ -112,10 +112,13 @@ public:
     SafeStatus Append(std::string_view relative, std::string_view bytes, std::string_view headOfNewFile = {},
                       mode_t newFileMode = kPrivateFileMode, MissingFolders missing = MissingFolders::Fail) const;
 
-    // As ReplaceFile: the bytes go to a temporary file in the same folder
-    // (fsynced), renamed over `relative` with renameat, then the folder is
-    // fsynced. An entry already there, a link among them, is replaced, never
-    // written through. Nothing changes when a step fails.
+    // The one atomic replace of the tree (ReplaceFile uses it): the bytes
+    // are written to a temporary file in the same folder, which is fsynced,
+    // renamed over `relative` with renameat, and then the folder is fsynced.
+    // An entry already there, a link among them, is replaced, never written
+    // through. Nothing changes when a step before the rename fails; when
+    // the folder cannot be synced after it, the new file is in place but
+    // Failed says that it may not survive a power cut.
     SafeStatus Replace(std::string_view relative, std::string_view bytes, mode_t mode,
                        ReplaceMode how = ReplaceMode::KeepExisting, Durability durability = Durability::Synced) const;
 

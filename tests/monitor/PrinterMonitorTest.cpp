@@ -121,6 +121,44 @@ std::int64_t Seconds(Clock::TimePoint at)
     return std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count();
 }
 
+// At a reload the stopping monitor records a job, and the starting one's
+// watcher is handed that job's end once more (the scheduler's events of it
+// reached the newcomer after its first listing): the journal knows it.
+TEST_F(PrinterMonitorTest, TheStoppingAndTheStartingMonitorOfAReloadNeverRecordTheSameJob)
+{
+    const auto times = [this](std::uint32_t id, std::uint32_t pages) {
+        const std::string log = YearLog();
+        size_t count = 0;
+        for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos; at = log.find(Recorded(id, pages), at + 1))
+            ++count;
+        return count;
+    };
+    spooler_.AddPrinter("Laser");
+    spooler_.SetTime(Seconds(clock_.Now()));
+    monitor_.Start();
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 1));
+    spooler_.Submit("Laser", Job(5, 2));
+    spooler_.Finish("Laser", 5);
+    ASSERT_TRUE(clock_.WaitForSleep(1));  // recorded, pausing
+    monitor_.Stop();
+
+    monitor_.Start();
+    ASSERT_TRUE(spooler_.WaitForWatchers("Laser", 2));
+    spooler_.Submit("Laser", Job(6, 1));
+    spooler_.Deliver("Laser", {printer_change::kAddJob, JobEntries(Job(5, 2))});
+    spooler_.Finish("Laser", 6);  // the deletion finds 5 and 6 gone from the queue
+    ASSERT_TRUE(clock_.WaitForSleep(2));
+    EXPECT_EQ(times(5, 2), 1u) << YearLog();
+    EXPECT_EQ(times(6, 1), 1u) << YearLog();
+
+    // Printed once more a minute later: a new print of the same job.
+    clock_.Advance(std::chrono::minutes(1));
+    spooler_.Deliver("Laser", {printer_change::kAddJob, JobEntries(Job(5, 2))});
+    spooler_.Deliver("Laser", {printer_change::kDeleteJob, {}});
+    ASSERT_TRUE(clock_.WaitForSleep(3));
+    EXPECT_EQ(times(5, 2), 2u) << YearLog();
+}
+
 TEST_F(PrinterMonitorTest, JobsThatEndWhileNobodyWatchesAreFoundInTheHistoryOnce)
 {
     spooler_.AddPrinter("Laser");
