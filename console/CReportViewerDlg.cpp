@@ -4,6 +4,7 @@
 #include "ConsoleTemplates.h"
 #include "Files.h"
 #include "ReportEventsModel.h"
+#include "ReportCsv.h"
 #include "ReportRenderer.h"
 
 #include <QContextMenuEvent>
@@ -75,7 +76,12 @@ QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent)
 } // namespace
 
 CReportViewerDlg::CReportViewerDlg(ReportView view, QWidget* parent)
-    : CResizeDlg(ReportViewerTemplate(), parent), view_(std::move(view))
+    : CReportViewerDlg(ReportFromDocument(std::move(view.document), view.kind), std::move(view.folder), parent)
+{
+}
+
+CReportViewerDlg::CReportViewerDlg(Report report, std::filesystem::path folder, QWidget* parent)
+    : CResizeDlg(ReportViewerTemplate(), parent), report_(std::move(report)), folder_(std::move(folder))
 {
     setWindowTitle(QStringLiteral("Quillmere - Report"));
     setModal(true);
@@ -172,18 +178,20 @@ void CReportViewerDlg::BuildArea()
 void CReportViewerDlg::ShowReport()
 {
     // The bytes this console wrote, never the file again: another
-    // console may have replaced it by now. The jobs are read first, in one
-    // pass, for the totals the stylesheet is handed.
-    ReportResult<ReportEventTable> events = ReportEventTable::Read(view_.document);
-    ReportEventTable rows = events ? std::move(*events) : ReportEventTable();
-    const ReportTotals totals = TotalsOf(rows);
+    // console may have replaced it by now. A report of the central store
+    // has no document of its own; the page needs only its head.
+    const ReportTotals& totals = report_.totals;
+    const ReportEventTable& rows = report_.events;
     std::string subject;
-    if (rows.Rows() > 0 && view_.kind != ReportKind::Aggregated)
-        subject = rows.Text(0, view_.kind == ReportKind::Printer ? ReportEventTable::Printer : ReportEventTable::User);
+    if (rows.Rows() > 0 && report_.kind != ReportKind::Aggregated)
+        subject = rows.Text(0, report_.kind == ReportKind::Printer ? ReportEventTable::Printer : ReportEventTable::User);
     ReportResult<ViewerPage> page = RenderViewerPage(
-        view_.document, view_.folder,
+        report_.document.empty() ? ReportDocumentHead(report_) : report_.document, folder_,
         {{"jobs", std::to_string(totals.jobs)}, {"pages", std::to_string(totals.pages)},
          {"cost", std::to_string(totals.cost)}, {"subject", subject}});
+    // A stylesheet that shows the jobs itself is given them all.
+    if (page && !page->tables && report_.document.empty())
+        page = RenderViewerPage(ReportDocumentOf(report_), folder_, {});
     if (!page) {
         page_->setPlainText(QString::fromStdString(page.Error()));
     } else {
@@ -196,17 +204,26 @@ void CReportViewerDlg::ShowReport()
                          .arg(QString::fromStdString(Money(totals.cost))));
 
     if (tables_ && rows.Rows() > 0) {
-        if (view_.kind != ReportKind::User)
-            AddSubtotals(QStringLiteral("Per user"), QStringLiteral("User"), SubtotalsByUser(rows));
-        if (view_.kind != ReportKind::Printer)
-            AddSubtotals(QStringLiteral("Per printer"), QStringLiteral("Printer"), SubtotalsByPrinter(rows));
+        if (report_.kind != ReportKind::User)
+            AddSubtotals(QStringLiteral("Per user"), QStringLiteral("User"), std::move(report_.byUser));
+        if (report_.kind != ReportKind::Printer)
+            AddSubtotals(QStringLiteral("Per printer"), QStringLiteral("Printer"), std::move(report_.byPrinter));
+        if (report_.servers)
+            AddSubtotals(QStringLiteral("Per server"), QStringLiteral("Server"), std::move(report_.byServer));
     }
-    events_ = new ReportEventsModel(std::move(rows), this);
+    // The model keeps the jobs; the report holds what else is shown.
+    events_ = new ReportEventsModel(std::move(report_.events), this);
     jobs_ = MakeTable(events_, subtotals_);
     sorted_ = qobject_cast<QSortFilterProxyModel*>(jobs_->model());
-    const int widths[ReportEventsModel::ColumnCount] = {90, 55, 220, 100, 130, 60, 70};
+    // With the server beside the printer, the texts give it room, so that
+    // it shows without scrolling.
+    const int local[ReportEventsModel::ColumnCount] = {90, 55, 220, 100, 130, 60, 70, 0};
+    const int central[ReportEventsModel::ColumnCount] = {80, 45, 140, 80, 100, 60, 70, 80};
     for (int column = 0; column < ReportEventsModel::ColumnCount; ++column)
-        jobs_->setColumnWidth(column, widths[column]);
+        jobs_->setColumnWidth(column, (report_.servers ? central : local)[column]);
+    // The server stands beside the printer; only jobs that carry it show it.
+    jobs_->horizontalHeader()->moveSection(ReportEventsModel::Server, ReportEventsModel::Pages);
+    jobs_->setColumnHidden(ReportEventsModel::Server, !report_.servers);
     jobs_->setAccessibleName(QStringLiteral("Jobs"));
     subtotals_->insertTab(0, jobs_, QStringLiteral("Jobs"));
     subtotals_->setCurrentIndex(0);
@@ -304,14 +321,17 @@ bool CReportViewerDlg::FindInJobs(const QString& needle, bool backwards, bool fr
 
 QString CReportViewerDlg::WholePage() const
 {
-    ReportResult<std::string> html = RenderReport(view_.document, view_.folder);
+    const std::string document = report_.document.empty() ? ReportDocumentOf(report_.kind, report_.caption,
+                                                                               events_->Events(), report_.servers)
+                                                          : report_.document;
+    ReportResult<std::string> html = RenderReport(document, folder_);
     return html ? QString::fromStdString(*html) : QString::fromStdString(html.Error()).toHtmlEscaped();
 }
 
 bool CReportViewerDlg::SaveAs(const QString& file)
 {
     const std::string bytes = file.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
-                                  ? ReportCsv(events_->Events().Events())
+                                  ? TableCsv(events_->Events(), report_.servers)
                                   : WholePage().toStdString();
     return ReplaceFile(file.toStdString(), bytes);
 }

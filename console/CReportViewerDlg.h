@@ -2,6 +2,7 @@
 
 #include "CResizeDlg.h"
 #include "ReportPeriod.h"
+#include "ReportSource.h"
 
 #include <QString>
 
@@ -37,12 +38,15 @@ struct ReportView {
 // in view under the tables. "Find Keyword" (and Enter) opens the find
 // bar, whose search runs through the page and then the jobs; "OK" and
 // Escape close. Ctrl+S saves the report as CSV or HTML, Ctrl+P prints it.
-// GUI thread only.
+// Jobs that carry their server (the central store's) show it in a column
+// of its own, with subtotals per server. GUI thread only.
 class CReportViewerDlg : public CResizeDlg {
     Q_OBJECT
 
 public:
     explicit CReportViewerDlg(ReportView view, QWidget* parent = nullptr);
+    // A report as a source gave it; `folder` holds its stylesheet.
+    CReportViewerDlg(Report report, std::filesystem::path folder, QWidget* parent = nullptr);
     ~CReportViewerDlg() override;
 
     // Opens the find bar, or finds the next place when it is open.
@@ -78,7 +82,8 @@ private:
     void SaveWithDialog();
     void Print();
 
-    ReportView view_;
+    Report report_;
+    std::filesystem::path folder_;
     bool tables_ = false;
     QTextBrowser* page_ = nullptr;
     QTabWidget* subtotals_ = nullptr;

@@ -56,6 +56,8 @@ std::string ReportEventsModel::Shown(int row, int column) const
         return text(F::Pages);
     case Cost:
         return Money(NumberIn(events_.Text(r, F::Cost)));
+    case Server:
+        return text(F::Server);
     default:
         return {};
     }
@@ -66,7 +68,8 @@ QVariant ReportEventsModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (role == Qt::TextAlignmentRole)
-        return index.column() >= Pages ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        return index.column() == Pages || index.column() == Cost ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                                 : QVariant();
     if (role == Qt::DisplayRole)
         return Text(Shown(index.row(), index.column()));
     if (role != kSortRole)
@@ -90,14 +93,14 @@ QVariant ReportEventsModel::headerData(int section, Qt::Orientation orientation,
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const kHeaders[] = {"Date", "Time", "Document", "User", "Printer", "Pages", "Cost"};
+    static const char* const kHeaders[] = {"Date", "Time", "Document", "User", "Printer", "Pages", "Cost", "Server"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(kHeaders[section]) : QVariant();
 }
 
 bool ReportEventsModel::RowShows(int row, std::string_view needle) const
 {
     const auto r = static_cast<std::size_t>(row);
-    for (F::Field field : {F::Doc, F::User, F::Printer, F::Pages})
+    for (F::Field field : {F::Doc, F::User, F::Printer, F::Pages, F::Server})
         if (ContainsFolded(events_.Text(r, field), needle))
             return true;
     for (int column : {Date, Time, Cost})

@@ -9,14 +9,14 @@
 namespace ostrel {
 
 // The jobs of a report as table rows: date, time, document, user, printer,
-// pages and cost (as money). The sort role gives numbers for pages and cost
+// pages, cost (as money) and the server (empty for the machine's own). The sort role gives numbers for pages and cost
 // and the date and time as one sortable text. The events are owned; their
 // texts are turned into display texts only for the rows shown.
 class ReportEventsModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Column { Date, Time, Document, User, Printer, Pages, Cost, ColumnCount };
+    enum Column { Date, Time, Document, User, Printer, Pages, Cost, Server, ColumnCount };
     static constexpr int kSortRole = Qt::UserRole;
 
     explicit ReportEventsModel(ReportEventTable events, QObject* parent = nullptr);

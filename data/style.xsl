@@ -32,10 +32,14 @@
   <xsl:param name="pages" select="sum(/log/event/pages)"/>
   <xsl:param name="cost" select="sum(/log/event/cost)"/>
 
+  <!-- Jobs from the central store carry their server; only they show it. -->
+  <xsl:variable name="servers" select="boolean(/log/event/server)"/>
+
   <xsl:variable name="block" select="64"/>
   <xsl:key name="block" match="e" use="concat(@k, '|', @b)"/>
   <xsl:key name="user" match="event" use="user"/>
   <xsl:key name="printer" match="event" use="printer"/>
+  <xsl:key name="server" match="event" use="server"/>
 
   <xsl:template match="/">
     <html>
@@ -67,6 +71,13 @@
               <xsl:with-param name="by" select="'printer'"/>
               <xsl:with-param name="label" select="'Printer'"/>
             </xsl:call-template>
+            <xsl:if test="$servers">
+              <h2>Per server</h2>
+              <xsl:call-template name="subtotals">
+                <xsl:with-param name="by" select="'server'"/>
+                <xsl:with-param name="label" select="'Server'"/>
+              </xsl:call-template>
+            </xsl:if>
             <h2>Jobs</h2>
             <xsl:call-template name="jobs"/>
           </xsl:when>
@@ -230,6 +241,7 @@
         <th align="left">Document</th>
         <th align="left">User</th>
         <th align="left">Printer</th>
+        <xsl:if test="$servers"><th align="left">Server</th></xsl:if>
         <th align="right">Pages</th>
         <th align="right">Cost</th>
       </tr>
@@ -240,6 +252,7 @@
           <td><xsl:value-of select="doc"/></td>
           <td><xsl:value-of select="user"/></td>
           <td><xsl:value-of select="printer"/></td>
+          <xsl:if test="$servers"><td><xsl:value-of select="server"/></td></xsl:if>
           <td align="right"><xsl:value-of select="pages"/></td>
           <td align="right">
             <xsl:call-template name="money"><xsl:with-param name="cents" select="cost"/></xsl:call-template>
@@ -247,7 +260,7 @@
         </tr>
       </xsl:for-each>
       <tr class="total" bgcolor="#eeeeee">
-        <td colspan="5"><b>Total</b></td>
+        <td colspan="{5 + $servers}"><b>Total</b></td>
         <td align="right"><b><xsl:value-of select="$pages"/></b></td>
         <td align="right">
           <b><xsl:call-template name="money"><xsl:with-param name="cents" select="$cost"/></xsl:call-template></b>

@@ -20,6 +20,9 @@
   <xsl:param name="cost" select="sum(/log/event/cost)"/>
   <xsl:param name="subject" select="string(/log/event[1]/user)"/>
 
+  <!-- Jobs from the central store carry their server; only they show it. -->
+  <xsl:variable name="servers" select="boolean(/log/event/server)"/>
+
   <xsl:template match="/">
     <html>
       <head>
@@ -57,6 +60,7 @@
                 <th align="left">Time</th>
                 <th align="left">Document</th>
                 <th align="left">Printer</th>
+                <xsl:if test="$servers"><th align="left">Server</th></xsl:if>
                 <th align="right">Pages</th>
                 <th align="right">Cost</th>
               </tr>
@@ -66,6 +70,7 @@
                   <td><xsl:value-of select="concat(hour, ':', min)"/></td>
                   <td><xsl:value-of select="doc"/></td>
                   <td><xsl:value-of select="printer"/></td>
+                  <xsl:if test="$servers"><td><xsl:value-of select="server"/></td></xsl:if>
                   <td align="right"><xsl:value-of select="pages"/></td>
                   <td align="right">
                     <xsl:call-template name="money"><xsl:with-param name="cents" select="cost"/></xsl:call-template>
@@ -73,7 +78,7 @@
                 </tr>
               </xsl:for-each>
               <tr class="total" bgcolor="#eeeeee">
-                <td colspan="4"><b>Total</b></td>
+                <td colspan="{4 + $servers}"><b>Total</b></td>
                 <td align="right"><b><xsl:value-of select="$pages"/></b></td>
                 <td align="right">
                   <b><xsl:call-template name="money"><xsl:with-param name="cents" select="$cost"/></xsl:call-template></b>

@@ -13,8 +13,8 @@ namespace ostrel {
 
 namespace {
 
-constexpr const char* kNames[ReportEventTable::FieldCount] = {"day", "month", "year", "hour", "min",
-                                                              "doc", "pages", "cost", "printer", "user"};
+constexpr const char* kNames[ReportEventTable::FieldCount] = {"day",  "month", "year",    "hour", "min",   "doc",
+                                                              "pages", "cost", "printer", "user", "server"};
 
 int FieldOf(const xmlChar* name)
 {
@@ -147,7 +147,13 @@ const char* ReportEventTable::Name(Field field)
     return kNames[field];
 }
 
-void ReportEventTable::Append(const std::array<std::string_view, FieldCount>& fields)
+void ReportEventTable::Reserve(std::size_t rows, std::size_t textBytes)
+{
+    rows_.reserve(rows);
+    text_.reserve(textBytes);
+}
+
+void ReportEventTable::Append(const Fields& fields)
 {
     auto& row = rows_.emplace_back();
     for (std::size_t field = 0; field < FieldCount; ++field) {

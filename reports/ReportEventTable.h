@@ -17,10 +17,12 @@ namespace ostrel {
 // event element as the monitor writes them; a missing one reads as the
 // empty text, a repeated one as its last occurrence, other children are
 // ignored. A document that is not well-formed, or whose root is not a log
-// element, gives a message that says so.
+// element, gives a message that says so. Jobs from the central store carry
+// their server, a field the machine's own documents do not have.
 class ReportEventTable {
 public:
-    enum Field { Day, Month, Year, Hour, Min, Doc, Pages, Cost, Printer, User, FieldCount };
+    enum Field { Day, Month, Year, Hour, Min, Doc, Pages, Cost, Printer, User, Server, FieldCount };
+    using Fields = std::array<std::string_view, FieldCount>;
 
     static ReportResult<ReportEventTable> Read(std::string_view document);
 
@@ -33,7 +35,10 @@ public:
     static const char* Name(Field field);
 
     // Appends one event; the texts are copied.
-    void Append(const std::array<std::string_view, FieldCount>& fields);
+    void Append(const Fields& fields);
+    // Room for `rows` events of `textBytes` in all, so that a table whose
+    // size is known beforehand grows without copying itself.
+    void Reserve(std::size_t rows, std::size_t textBytes);
 
 private:
     struct Span {

@@ -1,50 +1,9 @@
 #include "ReportEvents.h"
 
+#include "ReportCsv.h"
 #include "ReportEventTable.h"
 
-#include <array>
-#include <utility>
-
 namespace ostrel {
-namespace {
-
-using Field = std::string ReportEvent::*;
-
-// The children of an event, in the order the monitor writes them and the
-// CSV names its columns.
-const std::array<std::pair<const char*, Field>, 10>& Fields()
-{
-    static const std::array<std::pair<const char*, Field>, 10> fields = {{
-        {"day", &ReportEvent::day},
-        {"month", &ReportEvent::month},
-        {"year", &ReportEvent::year},
-        {"hour", &ReportEvent::hour},
-        {"min", &ReportEvent::min},
-        {"doc", &ReportEvent::doc},
-        {"pages", &ReportEvent::pages},
-        {"cost", &ReportEvent::cost},
-        {"printer", &ReportEvent::printer},
-        {"user", &ReportEvent::user},
-    }};
-    return fields;
-}
-
-void AppendCsvField(std::string& line, const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        line += text;
-        return;
-    }
-    line += '"';
-    for (char c : text) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
-}
-
-}  // namespace
 
 ReportResult<std::vector<ReportEvent>> ReadReportEvents(std::string_view bytes)
 {
@@ -56,24 +15,12 @@ ReportResult<std::vector<ReportEvent>> ReadReportEvents(std::string_view bytes)
 
 std::string ReportCsv(const std::vector<ReportEvent>& events)
 {
-    std::string csv;
-    for (const auto& [name, field] : Fields()) {
-        if (!csv.empty())
-            csv += ',';
-        csv += name;
-    }
-    csv += "\r\n";
-    for (const ReportEvent& event : events) {
-        bool first = true;
-        for (const auto& [name, field] : Fields()) {
-            if (!first)
-                csv += ',';
-            first = false;
-            AppendCsvField(csv, event.*field);
-        }
-        csv += "\r\n";
-    }
-    return csv;
+    // Through a table, so that every report's CSV has one writer.
+    ReportEventTable table;
+    for (const ReportEvent& event : events)
+        table.Append({event.day, event.month, event.year, event.hour, event.min, event.doc, event.pages, event.cost,
+                      event.printer, event.user, {}});
+    return TableCsv(table, false);
 }
 
 }  // namespace ostrel

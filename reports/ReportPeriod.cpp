@@ -3,6 +3,7 @@
 #include "LogDocument.h"
 #include "PeriodKeys.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace ostrel {
@@ -20,46 +21,65 @@ LocalDate DateOf(Clock::TimePoint when)
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+using std::chrono::days;
+
 // A period file of `period` with its key and caption.
 ResolvedPeriod File(Period period, std::string key, const std::string& caption)
 {
     return {std::string(PeriodPrefix(period)), std::move(key), PeriodCaption(caption)};
 }
 
-ResolvedPeriod Day(Clock::TimePoint when)
+PeriodSpan Day(Clock::TimePoint when)
 {
-    return File(Period::Day, PeriodKeysAt(when).day, DayCaption(when));
+    const LocalDate date = DateOf(when);
+    return {File(Period::Day, PeriodKeysAt(when).day, DayCaption(when)),
+            LocalTimePoint(date.year, date.month, date.day),
+            LocalTimePoint(date.year, date.month, date.day + 1)};
 }
 
-ResolvedPeriod Week(int week, int year, ReportKind kind, const char* sameKindCaption)
+// Week `week` of `year` as the monitor counts it: whole weeks of seconds
+// from 1 January 00:00, the last one cut short by the next 1 January.
+PeriodSpan Week(int week, int year, ReportKind kind, const char* sameKindCaption)
 {
     const std::string number = std::to_string(week);
     const std::string caption = kind == ReportKind::User
                                     ? "Week " + number + " of " + std::to_string(year)
                                     : std::string(sameKindCaption);
-    return File(Period::Week, PeriodKey(Period::Week, week, year), caption);
+    const Clock::TimePoint yearStart = LocalTimePoint(year, 1, 1);
+    const Clock::TimePoint nextYear = LocalTimePoint(year + 1, 1, 1);
+    return {File(Period::Week, PeriodKey(Period::Week, week, year), caption),
+            yearStart + days(7 * (week - 1)),
+            std::min(yearStart + days(7 * week), nextYear)};
 }
 
-ResolvedPeriod Month(int month, int year)
+PeriodSpan Month(int month, int year)
 {
-    return File(Period::Month, PeriodKey(Period::Month, month, year), TwoDigits(month) + "/" + std::to_string(year));
+    return {File(Period::Month, PeriodKey(Period::Month, month, year), TwoDigits(month) + "/" + std::to_string(year)),
+            LocalTimePoint(year, month, 1),
+            LocalTimePoint(year, month + 1, 1)};
 }
 
-ResolvedPeriod Quarter(int quarter, int year)
+PeriodSpan Quarter(int quarter, int year)
 {
-    return File(Period::Quarter, PeriodKey(Period::Quarter, quarter, year),
-                "Quarter " + std::to_string(quarter) + "  of " + std::to_string(year));
+    return {File(Period::Quarter, PeriodKey(Period::Quarter, quarter, year),
+                 "Quarter " + std::to_string(quarter) + "  of " + std::to_string(year)),
+            LocalTimePoint(year, 3 * quarter - 2, 1),
+            LocalTimePoint(year, 3 * quarter + 1, 1)};
 }
 
-ResolvedPeriod Semester(int semester, int year)
+PeriodSpan Semester(int semester, int year)
 {
-    return File(Period::Semester, PeriodKey(Period::Semester, semester, year),
-                (semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year));
+    return {File(Period::Semester, PeriodKey(Period::Semester, semester, year),
+                 (semester == 1 ? "1st" : "2nd") + std::string(" Semester of ") + std::to_string(year)),
+            LocalTimePoint(year, 6 * semester - 5, 1),
+            LocalTimePoint(year, 6 * semester + 1, 1)};
 }
 
-ResolvedPeriod Year(int year)
+PeriodSpan Year(int year)
 {
-    return File(Period::Year, PeriodKey(Period::Year, 0, year), std::to_string(year));
+    return {File(Period::Year, PeriodKey(Period::Year, 0, year), std::to_string(year)),
+            LocalTimePoint(year, 1, 1),
+            LocalTimePoint(year + 1, 1, 1)};
 }
 
 }  // namespace
@@ -79,6 +99,14 @@ const std::array<std::string_view, 12>& ReportPeriodNames()
 }
 
 std::optional<ResolvedPeriod> ResolvePeriod(std::string_view name, ReportKind kind, const Clock& clock)
+{
+    std::optional<PeriodSpan> span = ResolvePeriodSpan(name, kind, clock);
+    if (!span)
+        return std::nullopt;
+    return std::move(span->period);
+}
+
+std::optional<PeriodSpan> ResolvePeriodSpan(std::string_view name, ReportKind kind, const Clock& clock)
 {
     const auto& names = ReportPeriodNames();
     size_t index = 0;

@@ -35,4 +35,18 @@ struct ResolvedPeriod {
 // file the monitor wrote.
 std::optional<ResolvedPeriod> ResolvePeriod(std::string_view name, ReportKind kind, const Clock& clock);
 
+// A period as a span of time, for a store that keeps instants rather than
+// period files: the jobs recorded from `from` (included) to `to` (not
+// included) are exactly those the monitor of a machine in the local zone
+// files under `period`. Weeks follow the monitor's rule to the second.
+struct PeriodSpan {
+    ResolvedPeriod period;
+    Clock::TimePoint from;
+    Clock::TimePoint to;
+};
+
+// As ResolvePeriod, with the span of the period, from the same one reading
+// of `clock` in the local zone.
+std::optional<PeriodSpan> ResolvePeriodSpan(std::string_view name, ReportKind kind, const Clock& clock);
+
 }  // namespace ostrel

@@ -6,6 +6,7 @@
 #include "CSettingsPage.h"
 #include "CSkinButton.h"
 #include "CStatusPage.h"
+#include "Clock.h"
 #include "ConsoleTestSupport.h"
 #include "FakeSpooler.h"
 #include "FakeTrayIcon.h"

@@ -282,6 +282,50 @@ TEST(ReportPeriod, WeekKeysAgreeWithTheMonitorsKeysAllYear)
     }
 }
 
+// The file of a prefix the monitor writes a record of `when` to.
+std::string FileOf(const PeriodKeys& keys, const std::string& prefix)
+{
+    if (prefix == "d_")
+        return prefix + keys.day + ".xml";
+    if (prefix == "y_")
+        return prefix + keys.year + ".xml";
+    const std::string& key = prefix == "w_"   ? keys.week
+                             : prefix == "m_" ? keys.month
+                             : prefix == "q_" ? keys.quarter
+                                              : keys.semester;
+    return prefix + key + "_" + keys.year + ".xml";
+}
+
+TEST(ReportPeriod, SpansHoldExactlyTheInstantsTheMonitorFilesUnderThePeriod)
+{
+    for (const char* zoneName : {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "AEST-10AEDT,M10.1.0,M4.1.0/3"}) {
+        ZoneGuard zone(zoneName);
+        for (const LocalInstant at : {LocalInstant{2028, 1, 3, 9, 0}, LocalInstant{2026, 7, 2, 0, 30},
+                                      LocalInstant{2026, 12, 31, 23, 30}, LocalInstant{2026, 3, 29, 12, 0}}) {
+            FakeClock clock(at.At());
+            std::vector<PeriodSpan> spans;
+            std::vector<Clock::TimePoint> instants;
+            for (std::string_view name : ReportPeriodNames()) {
+                spans.push_back(*ResolvePeriodSpan(name, A, clock));
+                EXPECT_EQ(spans.back().period, *ResolvePeriod(name, A, clock));
+                for (const Clock::TimePoint edge : {spans.back().from, spans.back().to})
+                    for (const auto step : {-1s, 0s})
+                        instants.push_back(edge + step);
+            }
+            for (Clock::TimePoint when = at.At() - 400 * 24h; when < at.At() + 24h; when += 47min)
+                instants.push_back(when);
+            for (const Clock::TimePoint when : instants) {
+                const PeriodKeys keys = PeriodKeysAt(when);
+                for (const PeriodSpan& span : spans)
+                    ASSERT_EQ(when >= span.from && when < span.to,
+                              FileOf(keys, span.period.prefix) == span.period.FileName())
+                        << zoneName << " " << span.period.FileName() << " at "
+                        << std::chrono::system_clock::to_time_t(when);
+            }
+        }
+    }
+}
+
 TEST(ReportPeriod, NamesOutsideTheListResolveToNothing)
 {
     ZoneGuard zone("UTC0");

@@ -2,6 +2,7 @@
 #include "Files.h"
 #include "ReportDocument.h"
 #include "ReportRenderer.h"
+#include "ReportSource.h"
 #include "ReportTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -422,6 +423,53 @@ TEST_F(HandWrittenReportTest, AMissingDocumentIsAMessage)
     const auto html = RenderReportFile(folder_ / "DisplayReport.xml");
     ASSERT_FALSE(html);
     EXPECT_NE(html.Error().find("cannot be read"), std::string::npos) << html.Error();
+}
+
+// The machine's own report document and the central store's, through each
+// shipped stylesheet: the first as it always rendered, byte for byte (the
+// pages kept from before the server column came); the second with each
+// job's server, and its subtotals per server.
+TEST(CentralDocumentTest, StylesheetsShowAServerColumnOnlyForJobsThatCarryIt)
+{
+    const fs::path golden = OSTREL_GOLDEN_DIR;
+    const std::string local = *ReadFileBytes(golden / "local-report.xml");
+    ReportResult<ReportEventTable> table = ReportEventTable::Read(local);
+    ASSERT_TRUE(table);
+    ReportEventTable central;
+    const char* servers[] = {"north", "south", "north"};
+    for (std::size_t row = 0; row < table->Rows(); ++row) {
+        ReportEventTable::Fields fields;
+        for (std::size_t field = 0; field < ReportEventTable::Server; ++field)
+            fields[field] = table->Text(row, static_cast<ReportEventTable::Field>(field));
+        fields[ReportEventTable::Server] = servers[row];
+        central.Append(fields);
+    }
+    struct Sheet {
+        const char* name;
+        ReportKind kind;
+        int serverColumn;  // of the jobs table, from 1
+    };
+    for (const Sheet& sheet : {Sheet{"style", ReportKind::Aggregated, 6}, Sheet{"printers", ReportKind::Printer, 5},
+                               Sheet{"users", ReportKind::User, 5}}) {
+        const std::string stylesheet = *ReadFileBytes(test::ReportAppFolder::ShippedStylesheet(sheet.name + std::string(".xsl")));
+        const ReportResult<std::string> before = RenderWithStylesheet(local, stylesheet);
+        ASSERT_TRUE(before) << before.Error();
+        EXPECT_EQ(*before, *ReadFileBytes(golden / ("local-" + std::string(sheet.name) + ".html"))) << sheet.name;
+
+        const std::string document = ReportDocumentOf(sheet.kind, "<period>This Week</period>", central, true);
+        const ReportResult<std::string> html = RenderWithStylesheet(document, stylesheet);
+        ASSERT_TRUE(html) << html.Error();
+        const std::string column = "[" + std::to_string(sheet.serverColumn) + "]";
+        EXPECT_EQ(HtmlTexts(*html, "//table[@id='jobs']/tr[1]/th" + column), std::vector<std::string>{"Server"})
+            << sheet.name;
+        EXPECT_EQ(HtmlTexts(*html, "//table[@id='jobs']/tr[@class='job']/td" + column),
+                  (std::vector<std::string>{"north", "south", "north"}))
+            << sheet.name;
+        EXPECT_EQ(HtmlTexts(*html, "//table[@id='servers']//td[@class='name']"),
+                  (sheet.kind == ReportKind::Aggregated ? std::vector<std::string>{"north", "south"}
+                                                        : std::vector<std::string>{}))
+            << sheet.name;
+    }
 }
 
 }  // namespace
