@@ -276,14 +276,15 @@ int main(int argc, char** argv)
             best[at] = std::min(best[at], now[at]);
     };
     for (int round = 0; round < kRuns; ++round) {
-        psql = std::min(psql, BestTime(1, {(ostrel::test::PostgresPrograms() / "psql").string(), "-X", "-q", "-d",
-                                           conninfo, "-c", copy},
-                                       "/dev/null"));
-        command = std::min(command, BestTime(1,
-                                             {OSTREL_REPORT, "--central", "--period", "This year", "--format",
-                                              "csv", "--database", conninfo},
-                                             work / "report.csv",
-                                             {"OSTREL_REGISTRY_ROOT=" + (work / "registry").string()}));
+        psql = std::min(
+            psql,
+            BestTime(1, {(ostrel::test::PostgresPrograms() / "psql").string(), "-X", "-q", "-d", conninfo, "-c", copy},
+                     "/dev/null"));
+        command = std::min(
+            command,
+            BestTime(1,
+                     {OSTREL_REPORT, "--central", "--period", "This year", "--format", "csv", "--database", conninfo},
+                     work / "report.csv", {"OSTREL_REGISTRY_ROOT=" + (work / "registry").string()}));
         least(console, Best(1, {argv[0], "--console", conninfo, app.string()}, work / "console.txt", 3));
         least(periodFiles, Best(1, files, work / "files.txt", 4));
     }

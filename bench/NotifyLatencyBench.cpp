@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 bool Listed(ostrel::SpoolerPrinter& printer, std::uint32_t id)
 {
     auto jobs = printer.Jobs(std::numeric_limits<std::uint32_t>::max());
-    return !jobs || std::any_of(jobs->begin(), jobs->end(), [&](const ostrel::SpoolerJob& job) { return job.id == id; });
+    return !jobs ||
+           std::any_of(jobs->begin(), jobs->end(), [&](const ostrel::SpoolerJob& job) { return job.id == id; });
 }
 
 double Milliseconds(Clock::duration duration)
@@ -70,7 +71,8 @@ int main(int argc, char** argv)
     std::vector<double> errors;
     for (int i = 0; i < jobs; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs(random)));
-        const std::uint32_t id = server.Submit({.printer = "bench", .user = "bench", .title = "latency", .file = document});
+        const std::uint32_t id =
+            server.Submit({.printer = "bench", .user = "bench", .title = "latency", .file = document});
         // The job completed between the last listing that held it and the
         // first that did not: take the middle, and keep the gap as the error.
         std::atomic<Clock::rep> completedAt{0};
@@ -104,9 +106,11 @@ int main(int argc, char** argv)
     }
 
     std::sort(latencies.begin(), latencies.end());
-    const double median = latencies.size() % 2 ? latencies[latencies.size() / 2]
-                                               : (latencies[latencies.size() / 2 - 1] + latencies[latencies.size() / 2]) / 2;
-    const double mean = std::accumulate(latencies.begin(), latencies.end(), 0.0) / static_cast<double>(latencies.size());
+    const double median = latencies.size() % 2
+                              ? latencies[latencies.size() / 2]
+                              : (latencies[latencies.size() / 2 - 1] + latencies[latencies.size() / 2]) / 2;
+    const double mean =
+        std::accumulate(latencies.begin(), latencies.end(), 0.0) / static_cast<double>(latencies.size());
     std::printf("completion to reporting wait, %d jobs, poll every %lld ms:\n", jobs,
                 static_cast<long long>(pollInterval.count()));
     std::printf("  median %7.1f ms\n  mean   %7.1f ms\n  best   %7.1f ms\n  worst  %7.1f ms\n", median, mean,

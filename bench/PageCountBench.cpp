@@ -85,8 +85,8 @@ int main(int argc, char** argv)
     };
     for (const Document& document : documents) {
         const double ms = MillisecondsPerCount(document.bytes, document.pages);
-        std::printf("%-16s %8zu bytes  %10.2f us a count  %11.0f pages/s  %8.5f x accepting a job\n",
-                    document.name, document.bytes.size(), ms * 1000, document.pages / (ms / 1000), ms / accept);
+        std::printf("%-16s %8zu bytes  %10.2f us a count  %11.0f pages/s  %8.5f x accepting a job\n", document.name,
+                    document.bytes.size(), ms * 1000, document.pages / (ms / 1000), ms / accept);
     }
     return 0;
 }

@@ -73,7 +73,9 @@ double Xsltproc(const fs::path& stylesheet, const fs::path& document)
     rusage usage{};
     if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -104,8 +106,10 @@ int main()
     };
     const Kind kinds[] = {
         {"machine-wide (style.xsl)", {ostrel::ReportKind::Aggregated, "", false}, logs / "d_20260305.xml", "style.xsl"},
-        {"printer (printers.xsl)", {ostrel::ReportKind::Printer, "Printer 1", false},
-         logs / "Printers/Printer_1/d_20260305.xml", "printers.xsl"},
+        {"printer (printers.xsl)",
+         {ostrel::ReportKind::Printer, "Printer 1", false},
+         logs / "Printers/Printer_1/d_20260305.xml",
+         "printers.xsl"},
     };
     bool ok = true;
     for (const Kind& kind : kinds) {
@@ -141,8 +145,8 @@ int main()
         }
         const Row& ten = rows[1];
         const Row& hundred = rows[2];
-        std::printf("100,000 / 10,000 events: assemble and render %.1fx", (hundred.assemble + hundred.render) /
-                                                                             (ten.assemble + ten.render));
+        std::printf("100,000 / 10,000 events: assemble and render %.1fx",
+                    (hundred.assemble + hundred.render) / (ten.assemble + ten.render));
         if (ten.xsltproc > 0 && hundred.xsltproc > 0)
             std::printf(", xsltproc %.1fx", hundred.xsltproc / ten.xsltproc);
         std::printf("\n");

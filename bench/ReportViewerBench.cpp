@@ -73,7 +73,8 @@ int One(int argc, char** argv, int events, const fs::path& app)
     auto document = ostrel::PrepareReport(app.string(), {{ostrel::ReportKind::Aggregated, "", false}, "Today"}, clock);
     if (!document || !ostrel::ReplaceFile(ostrel::DisplayReportPath(app.string()), *document))
         return 1;
-    ostrel::CReportViewerDlg viewer({std::move(*document), ostrel::LogsFolder(app.string()), ostrel::ReportKind::Aggregated});
+    ostrel::CReportViewerDlg viewer(
+        {std::move(*document), ostrel::LogsFolder(app.string()), ostrel::ReportKind::Aggregated});
     viewer.show();
     if (!QTest::qWaitForWindowExposed(&viewer))
         return 1;
@@ -112,7 +113,7 @@ double Run(std::vector<std::string> args, std::string* out = nullptr)
     return elapsed;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -4,8 +4,7 @@
 
 namespace ostrel {
 
-CConsolePage::CConsolePage(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : CSkinDialog(dialogTemplate, parent)
+CConsolePage::CConsolePage(const DialogTemplate& dialogTemplate, QWidget* parent) : CSkinDialog(dialogTemplate, parent)
 {
     ApplyButtonSkins(*this, dialogTemplate.id);
 }
@@ -16,4 +15,4 @@ void CConsolePage::Refresh()
     emit Refreshed();
 }
 
-} // namespace ostrel
+}  // namespace ostrel

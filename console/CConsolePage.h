@@ -25,4 +25,4 @@ protected:
     virtual void OnRefresh() {}
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -53,4 +53,4 @@ void CMenuButton::mousePressEvent(QMouseEvent* event)
     CSkinButton::mousePressEvent(event);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -32,4 +32,4 @@ private:
     bool menuShown_ = false;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

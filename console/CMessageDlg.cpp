@@ -26,9 +26,7 @@ CMessageDlg::CMessageDlg(const DialogTemplate& dialogTemplate, QWidget* parent) 
         label->setTextFormat(Qt::PlainText);
 }
 
-CMessageDlg::CMessageDlg(const QString& text, QWidget* parent) : CMessageDlg(MessageBoxTemplate(text), parent)
-{
-}
+CMessageDlg::CMessageDlg(const QString& text, QWidget* parent) : CMessageDlg(MessageBoxTemplate(text), parent) {}
 
 void CMessageDlg::showEvent(QShowEvent* event)
 {
@@ -68,4 +66,4 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     }
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -31,4 +31,4 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
-} // namespace ostrel
+}  // namespace ostrel

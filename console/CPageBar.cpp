@@ -10,11 +10,9 @@ namespace {
 
 constexpr int kReportsIndex = 2;
 
-} // namespace
+}  // namespace
 
-CPageBar::CPageBar(QWidget* parent) : CSkinDialog(PageBarTemplate(), parent)
-{
-}
+CPageBar::CPageBar(QWidget* parent) : CSkinDialog(PageBarTemplate(), parent) {}
 
 void CPageBar::AddPage(CConsolePage* page, CSkinButton* button)
 {
@@ -102,4 +100,4 @@ CSkinButton* CPageBar::PageButton(int index) const
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -54,4 +54,4 @@ private:
     bool enabled_ = false;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -20,7 +20,8 @@ namespace ostrel {
 using namespace ids::control::printers;
 
 CPrintersPage::CPrintersPage(PageContext context, QWidget* parent)
-    : CConsolePage(PrintersPageTemplate(), parent), context_(std::move(context)),
+    : CConsolePage(PrintersPageTemplate(), parent),
+      context_(std::move(context)),
       list_(MonitoredList::ConfiguredLimit())
 {
     SetColourRule(ColourRule::Pages());
@@ -144,4 +145,4 @@ void CPrintersPage::Apply()
     Refresh();
 }
 
-} // namespace ostrel
+}  // namespace ostrel

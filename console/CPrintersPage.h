@@ -46,4 +46,4 @@ private:
     MonitoredList list_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -43,12 +43,12 @@ int CQuillmereApp::InitInstance()
         for (QWidget* window : QApplication::topLevelWidgets())
             if (window->isModal() && window->isVisible())
                 window->close();
-        QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.OnCommand(ids::command::kTrayExit); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &dialog, [&dialog] { dialog.OnCommand(ids::command::kTrayExit); }, Qt::QueuedConnection);
     });
     dialog.RunModal();
     ConsoleHelp::CloseWindow();
     return 0;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -25,4 +25,4 @@ private:
     std::string appFolder_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

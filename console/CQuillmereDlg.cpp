@@ -40,14 +40,16 @@ void NoAutoDefault(QWidget& root)
         button->setAutoDefault(false);
 }
 
-constexpr int kMinimiseCommand = 0xF020; // the system menu's own commands
+constexpr int kMinimiseCommand = 0xF020;  // the system menu's own commands
 constexpr int kCloseCommand = 0xF060;
 
-} // namespace
+}  // namespace
 
 CQuillmereDlg::CQuillmereDlg(ConsoleEnvironment environment, QWidget* parent)
-    : CTrayIconDlg(MainWindowTemplate(), environment.tray, parent), environment_(std::move(environment)),
-      help_(environment_.appFolder), spoolerQueries_(environment_.spooler),
+    : CTrayIconDlg(MainWindowTemplate(), environment.tray, parent),
+      environment_(std::move(environment)),
+      help_(environment_.appFolder),
+      spoolerQueries_(environment_.spooler),
       rights_(environment_.appFolder, environment_.canSave),
       reportRights_(environment_.appFolder, environment_.canRead)
 {
@@ -122,20 +124,13 @@ void CQuillmereDlg::CreatePages()
         const PageContext context{environment_.appFolder, spoolerQueries_, rights_, reportRights_};
         CConsolePage* page = nullptr;
         switch (entry.templateId) {
-        case ids::dialog::kStatusPage:
-            page = statusPage_ = new CStatusPage(context, this);
-            break;
-        case ids::dialog::kPrintersPage:
-            page = printersPage_ = new CPrintersPage(context, this);
-            break;
-        case ids::dialog::kReportsPage:
-            page = reportsPage_ = new CReportsPage(context, this);
-            break;
+        case ids::dialog::kStatusPage: page = statusPage_ = new CStatusPage(context, this); break;
+        case ids::dialog::kPrintersPage: page = printersPage_ = new CPrintersPage(context, this); break;
+        case ids::dialog::kReportsPage: page = reportsPage_ = new CReportsPage(context, this); break;
         case ids::dialog::kSettingsPage:
             page = settingsPage_ = new CSettingsPage(context, this);
             settingsPage_->SetEmailSettingsDialog([this] {
-                ProcessLauncher& launcher =
-                    environment_.launcher ? *environment_.launcher : SystemProcessLauncher();
+                ProcessLauncher& launcher = environment_.launcher ? *environment_.launcher : SystemProcessLauncher();
                 EmailSettingsDialog dialog(environment_.appFolder, launcher, rights_, this);
                 dialog.exec();
             });
@@ -217,43 +212,21 @@ void CQuillmereDlg::OnCommand(int id)
         RemoveIcon();
         ShowWindow();
         break;
-    case kTrayStartMonitoring:
-        SetMonitoring(true);
-        break;
-    case kTrayStopMonitoring:
-        SetMonitoring(false);
-        break;
+    case kTrayStartMonitoring: SetMonitoring(true); break;
+    case kTrayStopMonitoring: SetMonitoring(false); break;
     case kHelpContents:
-    case kTrayHelpContents:
-        help_.Contents();
-        break;
+    case kTrayHelpContents: help_.Contents(); break;
     case kHelpIndex:
-    case kTrayHelpIndex:
-        help_.Index();
-        break;
-    case kHelpSearch:
-        help_.Search(QString());
-        break;
-    case kTrayHelpSearch:
-        help_.Search(QStringLiteral("lesson"));
-        break;
-    case kProductPage:
-        OpenWebPage(WebPage::Product);
-        break;
-    case kCompanyPage:
-        OpenWebPage(WebPage::Company);
-        break;
-    case kSupportPage:
-        OpenWebPage(WebPage::Support);
-        break;
+    case kTrayHelpIndex: help_.Index(); break;
+    case kHelpSearch: help_.Search(QString()); break;
+    case kTrayHelpSearch: help_.Search(QStringLiteral("lesson")); break;
+    case kProductPage: OpenWebPage(WebPage::Product); break;
+    case kCompanyPage: OpenWebPage(WebPage::Company); break;
+    case kSupportPage: OpenWebPage(WebPage::Support); break;
     case kTellAFriend:
-    case kTrayTellAFriend:
-        OpenWebPage(WebPage::TellAFriend);
-        break;
+    case kTrayTellAFriend: OpenWebPage(WebPage::TellAFriend); break;
     case kAbout:
-    case kAboutFromSystemMenu:
-        ShowAbout();
-        break;
+    case kAboutFromSystemMenu: ShowAbout(); break;
     case kMinimiseCommand:
     case kCloseCommand:
         if (TrayEnabled())
@@ -263,8 +236,7 @@ void CQuillmereDlg::OnCommand(int id)
         RemoveIcon();
         done(0);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -292,4 +264,4 @@ void CQuillmereDlg::contextMenuEvent(QContextMenuEvent* event)
     systemMenu_->popup(event->globalPos());
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -33,7 +33,7 @@ struct ConsoleEnvironment {
     std::string appFolder;
     std::shared_ptr<Spooler> spooler = nullptr;
     SaveRights::Probe canSave = {};
-    ProcessLauncher* launcher = nullptr; // none: the system's
+    ProcessLauncher* launcher = nullptr;  // none: the system's
     ReportRights::Probe canRead = {};
 };
 
@@ -102,4 +102,4 @@ private:
     QMenu* systemMenu_ = nullptr;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -34,7 +34,7 @@ namespace {
 using ids::control::viewer::kArea;
 using ids::control::viewer::kClose;
 using ids::control::viewer::kFind;
-const QColor kBar(0x2F, 0x6F, 0xDE, 90); // the skin's accent, light
+const QColor kBar(0x2F, 0x6F, 0xDE, 90);  // the skin's accent, light
 
 // The pages column of the subtotals: a bar as long as the share of the
 // largest, under the number.
@@ -73,7 +73,7 @@ QTableView* MakeTable(QAbstractItemModel* model, QWidget* parent)
     return table;
 }
 
-} // namespace
+}  // namespace
 
 CReportViewerDlg::CReportViewerDlg(ReportView view, QWidget* parent)
     : CReportViewerDlg(ReportFromDocument(std::move(view.document), view.kind), std::move(view.folder), parent)
@@ -184,11 +184,14 @@ void CReportViewerDlg::ShowReport()
     const ReportEventTable& rows = report_.events;
     std::string subject;
     if (rows.Rows() > 0 && report_.kind != ReportKind::Aggregated)
-        subject = rows.Text(0, report_.kind == ReportKind::Printer ? ReportEventTable::Printer : ReportEventTable::User);
-    ReportResult<ViewerPage> page = RenderViewerPage(
-        report_.document.empty() ? ReportDocumentHead(report_) : report_.document, folder_,
-        {{"jobs", std::to_string(totals.jobs)}, {"pages", std::to_string(totals.pages)},
-         {"cost", std::to_string(totals.cost)}, {"subject", subject}});
+        subject =
+            rows.Text(0, report_.kind == ReportKind::Printer ? ReportEventTable::Printer : ReportEventTable::User);
+    ReportResult<ViewerPage> page =
+        RenderViewerPage(report_.document.empty() ? ReportDocumentHead(report_) : report_.document, folder_,
+                         {{"jobs", std::to_string(totals.jobs)},
+                          {"pages", std::to_string(totals.pages)},
+                          {"cost", std::to_string(totals.cost)},
+                          {"subject", subject}});
     // A stylesheet that shows the jobs itself is given them all.
     if (page && !page->tables && report_.document.empty())
         page = RenderViewerPage(ReportDocumentOf(report_), folder_, {});
@@ -321,9 +324,9 @@ bool CReportViewerDlg::FindInJobs(const QString& needle, bool backwards, bool fr
 
 QString CReportViewerDlg::WholePage() const
 {
-    const std::string document = report_.document.empty() ? ReportDocumentOf(report_.kind, report_.caption,
-                                                                               events_->Events(), report_.servers)
-                                                          : report_.document;
+    const std::string document =
+        report_.document.empty() ? ReportDocumentOf(report_.kind, report_.caption, events_->Events(), report_.servers)
+                                 : report_.document;
     ReportResult<std::string> html = RenderReport(document, folder_);
     return html ? QString::fromStdString(*html) : QString::fromStdString(html.Error()).toHtmlEscaped();
 }
@@ -338,8 +341,9 @@ bool CReportViewerDlg::SaveAs(const QString& file)
 
 void CReportViewerDlg::SaveWithDialog()
 {
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save the report"), QStringLiteral("report.csv"),
-                                                      QStringLiteral("CSV (*.csv);;HTML (*.html)"));
+    const QString file =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save the report"), QStringLiteral("report.csv"),
+                                     QStringLiteral("CSV (*.csv);;HTML (*.html)"));
     if (!file.isEmpty())
         SaveAs(file);
 }
@@ -375,4 +379,4 @@ void CReportViewerDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -94,8 +94,8 @@ private:
     QWidget* findBar_ = nullptr;
     QLineEdit* findField_ = nullptr;
     QLabel* findState_ = nullptr;
-    bool inJobs_ = false; // where the last match was
+    bool inJobs_ = false;  // where the last match was
     int jobRow_ = -1;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -28,7 +28,7 @@ void Fill(QComboBox& list, const std::vector<std::string>& names)
     list.setCurrentIndex(-1);
 }
 
-} // namespace
+}  // namespace
 
 CReportsPage::CReportsPage(PageContext context, QWidget* parent)
     : CConsolePage(ReportsPageTemplate(), parent), context_(std::move(context))
@@ -150,8 +150,7 @@ void CReportsPage::ChooseServers(int index)
     // leaves the page as it was.
     std::unique_ptr<SqlConnection> connection = Connect();
     ReportResult<std::vector<std::string>> printers =
-        connection ? CentralPrinterNames(*connection, *choice)
-                   : ReportResult<std::vector<std::string>>::Failure({});
+        connection ? CentralPrinterNames(*connection, *choice) : ReportResult<std::vector<std::string>>::Failure({});
     ReportResult<std::vector<std::string>> users =
         printers ? CentralUserNames(*connection, *choice) : ReportResult<std::vector<std::string>>::Failure({});
     if (!printers || !users) {
@@ -204,4 +203,4 @@ void CReportsPage::ShowAggregatedReport()
     Show({{ReportKind::Aggregated, {}, false}, Periods().currentText().toStdString()});
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -63,4 +63,4 @@ private:
     int chosen_ = 0;  // the choice whose lists are shown
 };
 
-} // namespace ostrel
+}  // namespace ostrel

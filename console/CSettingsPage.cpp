@@ -22,7 +22,7 @@ namespace {
 using namespace ids::control::settings;
 constexpr const char* kEmailLog = "Software\\Ostrel\\EmailLog";
 
-} // namespace
+}  // namespace
 
 CSettingsPage::CSettingsPage(PageContext context, QWidget* parent)
     : CConsolePage(SettingsPageTemplate(), parent), context_(std::move(context))
@@ -133,4 +133,4 @@ void CSettingsPage::ApplyCost()
     // clang-format on
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -49,4 +49,4 @@ private:
     std::function<void()> openEmailSettings_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -92,4 +92,4 @@ void CStatusPage::OnRefresh()
     });
 }
 
-} // namespace ostrel
+}  // namespace ostrel

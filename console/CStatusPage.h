@@ -38,7 +38,7 @@ private:
 
     PageContext context_;
     MonitoringSwitch switch_;
-    std::string defaultPrinter_; // empty: none
+    std::string defaultPrinter_;  // empty: none
 };
 
-} // namespace ostrel
+}  // namespace ostrel

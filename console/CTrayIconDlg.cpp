@@ -117,21 +117,11 @@ void CTrayIconDlg::OnTrayRightDown(QPoint cursor)
 void CTrayIconDlg::OnTrayEvent(TrayIcon::MouseEvent event, QPoint cursor)
 {
     switch (event) {
-    case TrayIcon::MouseEvent::LeftDown:
-        OnTrayLeftDown(cursor);
-        break;
-    case TrayIcon::MouseEvent::LeftDoubleClick:
-        OnTrayLeftDoubleClick(cursor);
-        break;
-    case TrayIcon::MouseEvent::RightDown:
-        OnTrayRightDown(cursor);
-        break;
-    case TrayIcon::MouseEvent::RightDoubleClick:
-        OnTrayRightDoubleClick(cursor);
-        break;
-    case TrayIcon::MouseEvent::Move:
-        OnTrayMouseMove(cursor);
-        break;
+    case TrayIcon::MouseEvent::LeftDown: OnTrayLeftDown(cursor); break;
+    case TrayIcon::MouseEvent::LeftDoubleClick: OnTrayLeftDoubleClick(cursor); break;
+    case TrayIcon::MouseEvent::RightDown: OnTrayRightDown(cursor); break;
+    case TrayIcon::MouseEvent::RightDoubleClick: OnTrayRightDoubleClick(cursor); break;
+    case TrayIcon::MouseEvent::Move: OnTrayMouseMove(cursor); break;
     }
 }
 
@@ -160,4 +150,4 @@ void CTrayIconDlg::keyPressEvent(QKeyEvent* event)
     CSkinDialog::keyPressEvent(event);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -86,4 +86,4 @@ private:
     int defaultItem_ = 0;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

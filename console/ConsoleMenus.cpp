@@ -20,4 +20,4 @@ int CommandOf(const QAction* action)
     return action && !action->isSeparator() ? action->data().toInt() : 0;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -13,4 +13,4 @@ void FillMenu(QMenu& menu, const std::vector<MenuItem>& items);
 // The command id of an action of such a menu; 0 for any other action.
 int CommandOf(const QAction* action);
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -23,11 +23,13 @@ QString Text(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-} // namespace
+}  // namespace
 
 EmailSettingsDialog::EmailSettingsDialog(std::string appFolder, ProcessLauncher& launcher, SaveRights& rights,
                                          QWidget* parent)
-    : CSkinDialog(EmailSettingsTemplate(), parent), appFolder_(std::move(appFolder)), launcher_(launcher),
+    : CSkinDialog(EmailSettingsTemplate(), parent),
+      appFolder_(std::move(appFolder)),
+      launcher_(launcher),
       rights_(rights)
 {
     setModal(true);
@@ -144,4 +146,4 @@ void EmailSettingsDialog::FillDefaults()
     ShowHeld();
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -23,7 +23,8 @@ class EmailSettingsDialog : public CSkinDialog {
     Q_OBJECT
 
 public:
-    EmailSettingsDialog(std::string appFolder, ProcessLauncher& launcher, SaveRights& rights, QWidget* parent = nullptr);
+    EmailSettingsDialog(std::string appFolder, ProcessLauncher& launcher, SaveRights& rights,
+                        QWidget* parent = nullptr);
 
     void Modify();
     void SendTestEmail();
@@ -52,4 +53,4 @@ private:
     MailSettings held_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

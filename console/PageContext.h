@@ -17,4 +17,4 @@ struct PageContext {
     ReportRights& reportRights;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

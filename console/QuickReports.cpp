@@ -14,4 +14,4 @@ void ShowCurrentUserReport(QWidget* parent, const std::string& appFolder, const 
     ShowReport(parent, appFolder, {{ReportKind::User, user, false}, "Today"});
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -12,4 +12,4 @@ namespace ostrel {
 void ShowDefaultPrinterReport(QWidget* parent, const std::string& appFolder, const std::string& printer);
 void ShowCurrentUserReport(QWidget* parent, const std::string& appFolder, const std::string& user);
 
-} // namespace ostrel
+}  // namespace ostrel

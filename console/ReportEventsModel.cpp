@@ -20,7 +20,7 @@ bool ContainsFolded(std::string_view haystack, std::string_view needle)
 
 using F = ReportEventTable;
 
-} // namespace
+}  // namespace
 
 ReportEventsModel::ReportEventsModel(ReportEventTable events, QObject* parent)
     : QAbstractTableModel(parent), events_(std::move(events))
@@ -42,24 +42,15 @@ std::string ReportEventsModel::Shown(int row, int column) const
     const auto r = static_cast<std::size_t>(row);
     const auto text = [&](F::Field field) { return std::string(events_.Text(r, field)); };
     switch (column) {
-    case Date:
-        return text(F::Year) + "-" + text(F::Month) + "-" + text(F::Day);
-    case Time:
-        return text(F::Hour) + ":" + text(F::Min);
-    case Document:
-        return text(F::Doc);
-    case User:
-        return text(F::User);
-    case Printer:
-        return text(F::Printer);
-    case Pages:
-        return text(F::Pages);
-    case Cost:
-        return Money(NumberIn(events_.Text(r, F::Cost)));
-    case Server:
-        return text(F::Server);
-    default:
-        return {};
+    case Date: return text(F::Year) + "-" + text(F::Month) + "-" + text(F::Day);
+    case Time: return text(F::Hour) + ":" + text(F::Min);
+    case Document: return text(F::Doc);
+    case User: return text(F::User);
+    case Printer: return text(F::Printer);
+    case Pages: return text(F::Pages);
+    case Cost: return Money(NumberIn(events_.Text(r, F::Cost)));
+    case Server: return text(F::Server);
+    default: return {};
     }
 }
 
@@ -80,12 +71,9 @@ QVariant ReportEventsModel::data(const QModelIndex& index, int role) const
         return Text(std::string(events_.Text(row, F::Year)) + std::string(events_.Text(row, F::Month)) +
                     std::string(events_.Text(row, F::Day)) + std::string(events_.Text(row, F::Hour)) +
                     std::string(events_.Text(row, F::Min)));
-    case Pages:
-        return static_cast<qlonglong>(NumberIn(events_.Text(row, F::Pages)));
-    case Cost:
-        return static_cast<qlonglong>(NumberIn(events_.Text(row, F::Cost)));
-    default:
-        return Text(Shown(index.row(), index.column()));
+    case Pages: return static_cast<qlonglong>(NumberIn(events_.Text(row, F::Pages)));
+    case Cost: return static_cast<qlonglong>(NumberIn(events_.Text(row, F::Cost)));
+    default: return Text(Shown(index.row(), index.column()));
     }
 }
 
@@ -139,16 +127,12 @@ QVariant ReportSubtotalsModel::data(const QModelIndex& index, int role) const
         return {};
     const bool sorting = role == ReportEventsModel::kSortRole;
     switch (index.column()) {
-    case Name:
-        return Text(row.name);
-    case Jobs:
-        return static_cast<qulonglong>(row.totals.jobs);
-    case Pages:
-        return static_cast<qlonglong>(row.totals.pages);
+    case Name: return Text(row.name);
+    case Jobs: return static_cast<qulonglong>(row.totals.jobs);
+    case Pages: return static_cast<qlonglong>(row.totals.pages);
     case Cost:
         return sorting ? QVariant(static_cast<qlonglong>(row.totals.cost)) : QVariant(Text(Money(row.totals.cost)));
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -157,17 +141,12 @@ QVariant ReportSubtotalsModel::headerData(int section, Qt::Orientation orientati
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
-    case Name:
-        return nameHeader_;
-    case Jobs:
-        return QStringLiteral("Jobs");
-    case Pages:
-        return QStringLiteral("Pages");
-    case Cost:
-        return QStringLiteral("Cost");
-    default:
-        return {};
+    case Name: return nameHeader_;
+    case Jobs: return QStringLiteral("Jobs");
+    case Pages: return QStringLiteral("Pages");
+    case Cost: return QStringLiteral("Cost");
+    default: return {};
     }
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -44,7 +44,7 @@ class ReportSubtotalsModel : public QAbstractTableModel {
 
 public:
     enum Column { Name, Jobs, Pages, Cost, ColumnCount };
-    static constexpr int kShareRole = Qt::UserRole + 1; // pages as a share of the largest, 0 to 1
+    static constexpr int kShareRole = Qt::UserRole + 1;  // pages as a share of the largest, 0 to 1
 
     ReportSubtotalsModel(QString nameHeader, std::vector<ReportSubtotal> rows, QObject* parent = nullptr);
 
@@ -59,4 +59,4 @@ private:
     std::int64_t largest_ = 0;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

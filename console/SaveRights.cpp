@@ -28,4 +28,4 @@ void SaveRights::BeforeChange(QWidget* parent)
     }
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -36,4 +36,4 @@ private:
     bool told_ = false;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

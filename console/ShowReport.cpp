@@ -34,4 +34,4 @@ void ShowReport(QWidget* parent, const std::string& appFolder, ReportSource& sou
     viewer.exec();
 }
 
-} // namespace ostrel
+}  // namespace ostrel

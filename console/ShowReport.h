@@ -23,4 +23,4 @@ void ShowReport(QWidget* parent, const std::string& appFolder, const ReportReque
 void ShowReport(QWidget* parent, const std::string& appFolder, ReportSource& source, const ReportRequest& request,
                 const Clock& clock = SystemClock());
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -14,7 +14,7 @@ namespace {
 constexpr QByteArrayView kShow = "show\n";
 constexpr QByteArrayView kShown = "shown\n";
 
-} // namespace
+}  // namespace
 
 QString SingleInstance::ServerName()
 {
@@ -25,9 +25,7 @@ QString SingleInstance::ServerName()
            QString::number(getuid());
 }
 
-SingleInstance::SingleInstance(QObject* parent) : QObject(parent)
-{
-}
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -84,10 +82,11 @@ bool SingleInstance::AskFirstToShow(int patienceMs)
     if (!socket.waitForBytesWritten(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
         return false;
     while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
+        if (deadline.hasExpired() ||
+            !socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
             return false;
     }
     return socket.readLine(64) == kShown;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -47,4 +47,4 @@ private:
     std::unique_ptr<QLocalServer> server_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

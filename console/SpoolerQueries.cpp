@@ -36,7 +36,7 @@ void AskOffThread(const std::shared_ptr<SpoolerQueries::State>& state, std::func
     });
 }
 
-} // namespace
+}  // namespace
 
 SpoolerQueries::SpoolerQueries(std::shared_ptr<Spooler> spooler) : state_(std::make_shared<State>())
 {
@@ -71,12 +71,11 @@ void SpoolerQueries::AskDefaultPrinter(std::function<void(std::optional<std::str
 {
     const unsigned asked = ++state_->defaultAsked;
     AskOffThread<std::optional<std::string>>(
-        state_,
-        [](Spooler* spooler) { return spooler ? DefaultPrinterName(*spooler) : std::nullopt; },
+        state_, [](Spooler* spooler) { return spooler ? DefaultPrinterName(*spooler) : std::nullopt; },
         [asked, answer = std::move(answer)](State& state, std::optional<std::string> result) {
             if (asked == state.defaultAsked)
                 answer(std::move(result));
         });
 }
 
-} // namespace ostrel
+}  // namespace ostrel

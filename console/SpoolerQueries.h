@@ -42,4 +42,4 @@ private:
     std::shared_ptr<State> state_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

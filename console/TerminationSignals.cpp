@@ -20,7 +20,7 @@ extern "C" void OnSignal(int)
     [[maybe_unused]] const ssize_t written = write(pipeEnds[1], &byte, 1);
 }
 
-} // namespace
+}  // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
 {
@@ -53,4 +53,4 @@ TerminationSignals::~TerminationSignals()
     pipeEnds[0] = pipeEnds[1] = -1;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -24,4 +24,4 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

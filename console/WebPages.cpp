@@ -9,14 +9,10 @@ namespace ostrel {
 QUrl AddressOf(WebPage page)
 {
     switch (page) {
-    case WebPage::Product:
-        return QUrl(QStringLiteral(OSTREL_PRODUCT_PAGE));
-    case WebPage::Company:
-        return QUrl(QStringLiteral(OSTREL_COMPANY_PAGE));
-    case WebPage::Support:
-        return QUrl(QStringLiteral(OSTREL_SUPPORT_PAGE));
-    case WebPage::TellAFriend:
-        return QUrl(QStringLiteral(OSTREL_TELL_A_FRIEND_PAGE));
+    case WebPage::Product: return QUrl(QStringLiteral(OSTREL_PRODUCT_PAGE));
+    case WebPage::Company: return QUrl(QStringLiteral(OSTREL_COMPANY_PAGE));
+    case WebPage::Support: return QUrl(QStringLiteral(OSTREL_SUPPORT_PAGE));
+    case WebPage::TellAFriend: return QUrl(QStringLiteral(OSTREL_TELL_A_FRIEND_PAGE));
     }
     return {};
 }
@@ -26,4 +22,4 @@ bool OpenWebPage(WebPage page)
     return QDesktopServices::openUrl(AddressOf(page));
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -12,4 +12,4 @@ QUrl AddressOf(WebPage page);
 // Opens the page in the desktop's web browser; false when no handler took it.
 bool OpenWebPage(WebPage page);
 
-} // namespace ostrel
+}  // namespace ostrel

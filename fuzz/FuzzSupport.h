@@ -34,4 +34,5 @@ inline std::string_view TakeLine(std::string_view& text)
 
 }  // namespace ostrel::fuzz
 
-#define FUZZ_CHECK(condition) ((condition) ? static_cast<void>(0) : ::ostrel::fuzz::Fail(#condition, __FILE__, __LINE__))
+#define FUZZ_CHECK(condition) \
+    ((condition) ? static_cast<void>(0) : ::ostrel::fuzz::Fail(#condition, __FILE__, __LINE__))

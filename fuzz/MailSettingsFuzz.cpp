@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<const char*, 8> kValues = {"EEmailAddress",        "ESMTPName",  "ESMTPEmailAddress",
-                                                "ESMTPEmailAddress4Server", "ESMTPPass4MailServer", "ESMTPAUTH",
-                                                "ESMTPSRV",             "ESMTPPORT"};
+constexpr std::array<const char*, 8> kValues = {
+    "EEmailAddress",        "ESMTPName", "ESMTPEmailAddress", "ESMTPEmailAddress4Server",
+    "ESMTPPass4MailServer", "ESMTPAUTH", "ESMTPSRV",          "ESMTPPORT"};
 
 }  // namespace
 

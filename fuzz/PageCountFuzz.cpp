@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxPages = 1000;
     using Counter = std::uint32_t (*)(std::string_view, const CountLimits&);
     static constexpr std::array<Counter, 8> kCounters{
-        CountPdfPages,         CountPostScriptPages,   CountPclPages,  CountPclXlPages,
-        CountCupsRasterPages,  CountAppleRasterPages,  CountTextPages, CountPages,
+        CountPdfPages,        CountPostScriptPages,  CountPclPages,  CountPclXlPages,
+        CountCupsRasterPages, CountAppleRasterPages, CountTextPages, CountPages,
     };
     const std::uint32_t pages = kCounters[data[0] % kCounters.size()](document, limits);
     FUZZ_CHECK(pages <= limits.maxPages);

@@ -16,8 +16,7 @@ namespace {
 
 bool PlainName(const std::string& name)
 {
-    return name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    return name != "." && name != ".." && name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 }  // namespace

@@ -93,7 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         // A value just added can be queried.
         if (code == 0 && !args.empty() && Lower(args.front()) == "add" &&
-            std::none_of(args.begin() + 1, args.end(), [](const std::string& arg) { return arg == "/?" || arg == "-?" || arg == "-h" || arg == "--help"; })) {
+            std::none_of(args.begin() + 1, args.end(), [](const std::string& arg) {
+                return arg == "/?" || arg == "-?" || arg == "-h" || arg == "--help";
+            })) {
             std::istringstream none;
             std::ostringstream queryOut;
             std::ostringstream queryErr;

@@ -454,17 +454,15 @@ EventLogWriter::Outcome EventLogWriter::WriteOpen(OpenRecord& open, const Record
     return outcome;
 }
 
-EventLogWriter::Outcome EventLogWriter::Failed(const OpenRecord& open, std::size_t index, SafeStatus status,
-                                               int error)
+EventLogWriter::Outcome EventLogWriter::Failed(const OpenRecord& open, std::size_t index, SafeStatus status, int error)
 {
     if (status == SafeStatus::Failed && OutOfRoom(error))
         return Outcome::Kept;
     // A refused link is journaled where it is met.
     if (status != SafeStatus::Link) {
         const RecordFolder& folder = open.FolderOf(index);
-        log_.Warn("Logs: cannot write " + (folder ? folder.folder->Path() + "/" : std::string()) +
-                  open.NameOf(index) + ": " + std::strerror(error) +
-                  "; records are left out of it");
+        log_.Warn("Logs: cannot write " + (folder ? folder.folder->Path() + "/" : std::string()) + open.NameOf(index) +
+                  ": " + std::strerror(error) + "; records are left out of it");
     }
     return Outcome::Lost;
 }

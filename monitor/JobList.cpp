@@ -111,8 +111,7 @@ void JobList::Apply(const NotifyEntry& entry)
         if (number)
             job.pagesPrinted = *number;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -25,9 +25,9 @@ KestrunTasks::KestrunTasks(TaskContext context)
     if (central.Configured() && !central.serverId.empty()) {
         database_ = MakePqDatabase();
         RegistryHive& registry = context_.registry;
-        forwarder_ = std::make_unique<CentralForwarder>(CentralForwarderSetup{
-            *database_, writer_, context_.clock, central,
-            [&registry](const CentralStatus& status) { WriteCentralStatus(registry, status); }});
+        forwarder_ = std::make_unique<CentralForwarder>(
+            CentralForwarderSetup{*database_, writer_, context_.clock, central,
+                                  [&registry](const CentralStatus& status) { WriteCentralStatus(registry, status); }});
         forwarder_->Start();
     }
 }

@@ -29,10 +29,8 @@ bool KeepWeek(int w, int year, const CleanupDate& today)
 bool KeepMonth(int m, int year, const CleanupDate& today)
 {
     switch (today.month) {
-    case 1:
-        return (m == 12 && year == today.year - 1) || year == today.year;
-    case 2:
-        return year == today.year;
+    case 1: return (m == 12 && year == today.year - 1) || year == today.year;
+    case 2: return year == today.year;
     default:
         // Other years' files wait for the next January or February pass.
         return m >= today.month - 1 || year != today.year;
@@ -123,23 +121,12 @@ LogFileFate JudgeLogFile(std::string_view fileName, const CleanupDate& today)
         return LogFileFate::NotAPeriodFile;
     bool keep = true;
     switch (name->period) {
-    case Period::Day:
-        keep = KeepDay(name->number, today);
-        break;
-    case Period::Week:
-        keep = KeepWeek(name->number, name->year, today);
-        break;
-    case Period::Month:
-        keep = KeepMonth(name->number, name->year, today);
-        break;
-    case Period::Quarter:
-        keep = KeepQuarter(name->number, name->year, today);
-        break;
-    case Period::Semester:
-        keep = KeepSemester(name->number, name->year, today);
-        break;
-    case Period::Year:
-        break;
+    case Period::Day: keep = KeepDay(name->number, today); break;
+    case Period::Week: keep = KeepWeek(name->number, name->year, today); break;
+    case Period::Month: keep = KeepMonth(name->number, name->year, today); break;
+    case Period::Quarter: keep = KeepQuarter(name->number, name->year, today); break;
+    case Period::Semester: keep = KeepSemester(name->number, name->year, today); break;
+    case Period::Year: break;
     }
     return keep ? LogFileFate::Keep : LogFileFate::Delete;
 }
@@ -149,8 +136,8 @@ bool RemoveLogFile(const SafeFolder& folder, const std::string& name)
     return folder.Remove(name) == SafeStatus::Ok;
 }
 
-CleanupTally CleanOldLogs(const std::filesystem::path& appFolder, Clock::TimePoint now,
-                          const LogFileRemover& remove, std::stop_token stop)
+CleanupTally CleanOldLogs(const std::filesystem::path& appFolder, Clock::TimePoint now, const LogFileRemover& remove,
+                          std::stop_token stop)
 {
     const CleanupDate today = CleanupDateAt(now);
     CleanupTally tally;

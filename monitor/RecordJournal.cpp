@@ -308,8 +308,8 @@ std::optional<PendingRecord> RecordJournal::Find(std::uint64_t sequence) const
 
 void RecordJournal::Done(std::uint64_t sequence)
 {
-    auto found = std::find_if(pending_.begin(), pending_.end(),
-                              [&](const PendingRecord& p) { return p.sequence == sequence; });
+    auto found =
+        std::find_if(pending_.begin(), pending_.end(), [&](const PendingRecord& p) { return p.sequence == sequence; });
     if (found == pending_.end())
         return;
     Remember(found->record.queue, found->record.jobId, found->takenAt);

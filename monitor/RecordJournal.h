@@ -48,7 +48,7 @@ struct RecordPlacement {
 struct PendingRecord {
     std::uint64_t sequence = 0;
     EventRecord record;
-    std::int64_t takenAt = 0;  // seconds since the epoch
+    std::int64_t takenAt = 0;                  // seconds since the epoch
     std::optional<RecordPlacement> placement;  // once its appends began
 };
 

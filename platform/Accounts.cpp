@@ -37,7 +37,6 @@ std::string RandomUuid()
     return text;
 }
 
-
 namespace {
 
 // The buffer size the account functions ask for, with a sane fallback.
@@ -72,7 +71,7 @@ std::string EffectiveUserName()
 FolderAccess AccessToFolder(const std::filesystem::path& folder)
 {
     std::filesystem::path existing = folder;
-    struct stat info{};
+    struct stat info {};
     while (::stat(existing.c_str(), &info) != 0) {
         if (!existing.has_parent_path() || existing.parent_path() == existing)
             return {};

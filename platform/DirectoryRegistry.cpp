@@ -90,7 +90,8 @@ std::optional<RegType> RegTypeFromName(std::string_view name)
         if (known == name)
             return type;
     // Types without a name are stored by number.
-    if (name.empty() || name.size() > 10 || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (name.empty() || name.size() > 10 ||
+        !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const unsigned long long number = std::stoull(std::string(name));
     if (number > 0xFFFFFFFFull)

@@ -182,7 +182,8 @@ bool LiesWithin(const std::filesystem::path& file, const std::filesystem::path& 
     const std::filesystem::path resolvedFile = std::filesystem::weakly_canonical(file, error);
     if (error)
         return false;
-    const auto ends = std::mismatch(resolvedFolder.begin(), resolvedFolder.end(), resolvedFile.begin(), resolvedFile.end());
+    const auto ends =
+        std::mismatch(resolvedFolder.begin(), resolvedFolder.end(), resolvedFile.begin(), resolvedFile.end());
     return ends.first == resolvedFolder.end();
 }
 

@@ -115,7 +115,9 @@ std::string ExecutedPath(const CheckedProgram& program)
 {
     char magic[4] = {};
     if (::pread(program.fd.Get(), magic, sizeof magic, 0) == static_cast<ssize_t>(sizeof magic) &&
-        std::string_view(magic, sizeof magic) == "\x7f" "ELF")
+        std::string_view(magic, sizeof magic) ==
+            "\x7f"
+            "ELF")
         return "/proc/self/fd/" + std::to_string(program.fd.Get());
     return program.path;
 }

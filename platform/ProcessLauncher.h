@@ -63,8 +63,8 @@ private:
 // A program that ran to its end.
 struct FinishedProgram {
     bool started = false;
-    int exitCode = -1;    // -1 when a signal ended it
-    std::string errors;   // what it wrote to its standard error
+    int exitCode = -1;   // -1 when a signal ended it
+    std::string errors;  // what it wrote to its standard error
 };
 
 // Starts `program` with `arguments` as SpawnProcessLauncher does (its own

@@ -68,8 +68,8 @@ Safe<FileDescriptor> SafeFolder::OpenFile(std::string_view relative, int flags, 
     // A name of this very folder needs no walk: the recorder opens eighteen
     // files per job this way.
     Parent parent;
-    const bool here = !relative.empty() && relative != "." && relative != ".." &&
-                      relative.find('/') == std::string_view::npos;
+    const bool here =
+        !relative.empty() && relative != "." && relative != ".." && relative.find('/') == std::string_view::npos;
     if (!here) {
         parent = ParentOf(fd_.Get(), path_, relative, missing);
         if (parent.status != SafeStatus::Ok)
@@ -192,9 +192,10 @@ Safe<std::vector<FolderEntry>> SafeFolder::List(std::string_view relative) const
         if (type == DT_UNKNOWN) {
             struct stat status {};
             if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
-                type = S_ISLNK(status.st_mode) ? DT_LNK : S_ISDIR(status.st_mode) ? DT_DIR
-                                                      : S_ISREG(status.st_mode)   ? DT_REG
-                                                                                  : DT_UNKNOWN;
+                type = S_ISLNK(status.st_mode)   ? DT_LNK
+                       : S_ISDIR(status.st_mode) ? DT_DIR
+                       : S_ISREG(status.st_mode) ? DT_REG
+                                                 : DT_UNKNOWN;
         }
         const FolderEntry::Type kind = type == DT_REG   ? FolderEntry::Type::File
                                        : type == DT_DIR ? FolderEntry::Type::Folder
@@ -241,8 +242,8 @@ Safe<struct stat> SafeFolder::Stat(std::string_view relative) const
 {
     // A name of this very folder needs no walk.
     Parent parent;
-    const bool here = !relative.empty() && relative != "." && relative != ".." &&
-                      relative.find('/') == std::string_view::npos;
+    const bool here =
+        !relative.empty() && relative != "." && relative != ".." && relative.find('/') == std::string_view::npos;
     if (!here) {
         parent = ParentOf(fd_.Get(), path_, relative, MissingFolders::Fail);
         if (parent.status != SafeStatus::Ok)

@@ -42,7 +42,7 @@ inline constexpr std::uint32_t kGeneralFailure = 31;
 // A local date and time, field by field.
 struct SpoolerTime {
     std::uint16_t year = 0;
-    std::uint16_t month = 0;  // 1 to 12
+    std::uint16_t month = 0;      // 1 to 12
     std::uint16_t dayOfWeek = 0;  // 0 = Sunday
     std::uint16_t day = 0;
     std::uint16_t hour = 0;
@@ -90,7 +90,7 @@ struct SpoolerJob {
 
 // A job the spooler's history still lists after it left the queue.
 struct EndedJob {
-    SpoolerJob job;  // its final fields
+    SpoolerJob job;            // its final fields
     std::int64_t endedAt = 0;  // seconds since the epoch, on the spooler's clock
 };
 

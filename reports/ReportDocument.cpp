@@ -35,9 +35,9 @@ ReportResult<std::string> SubjectFolder(std::string_view appFolder, const Report
     case ReportKind::Printer: {
         const std::string id = SettingsDocument::InFolder(appFolder).LookUpPrinterId(RecordedName(subject.name));
         if (!UsablePrinterId(id))
-            return ReportResult<std::string>::Failure(std::string(
-                subject.defaultPrinter ? report_message::kDefaultPrinterNotMonitored
-                                       : report_message::kPrinterNotMonitored));
+            return ReportResult<std::string>::Failure(std::string(subject.defaultPrinter
+                                                                      ? report_message::kDefaultPrinterNotMonitored
+                                                                      : report_message::kPrinterNotMonitored));
         return PrinterLogsFolder(PrinterFolderName(id)) + "/";
     }
     case ReportKind::User: {
@@ -45,8 +45,7 @@ ReportResult<std::string> SubjectFolder(std::string_view appFolder, const Report
         // directly under Logs/Users, and so the report looks there.
         return UserLogsFolder(UserFolderName(RecordedName(subject.name))) + "/";
     }
-    case ReportKind::Aggregated:
-        break;
+    case ReportKind::Aggregated: break;
     }
     return std::string(kLogsFolder) + "/";
 }
@@ -73,12 +72,9 @@ ReportResult<LocatedReport> Locate(std::string_view appFolder, const ReportReque
 std::string_view StylesheetName(ReportKind kind)
 {
     switch (kind) {
-    case ReportKind::Printer:
-        return "printers.xsl";
-    case ReportKind::User:
-        return "users.xsl";
-    case ReportKind::Aggregated:
-        break;
+    case ReportKind::Printer: return "printers.xsl";
+    case ReportKind::User: return "users.xsl";
+    case ReportKind::Aggregated: break;
     }
     return "style.xsl";
 }

@@ -88,14 +88,12 @@ ReportResult<std::string> ReadReportDocument(const std::filesystem::path& period
 // was; a new document gets kDisplayReportMode. Fails with the messages of
 // ReadReportDocument, or kCopyFailed when the document cannot be written.
 ReportResult<std::filesystem::path> AssembleReport(const std::filesystem::path& periodFile, ReportKind kind,
-                                                   std::string_view caption,
-                                                   const std::filesystem::path& documentFile);
+                                                   std::string_view caption, const std::filesystem::path& documentFile);
 
 // A report from its request to its document's bytes: the period resolved
 // from one reading of `clock`, the period file found, the document built.
 // A period name outside the list gives kReportMissing.
-ReportResult<std::string> PrepareReport(std::string_view appFolder, const ReportRequest& request,
-                                        const Clock& clock);
+ReportResult<std::string> PrepareReport(std::string_view appFolder, const ReportRequest& request, const Clock& clock);
 
 // As PrepareReport, then the document written to DisplayReportPath, whose
 // path is returned for the viewer.

@@ -13,8 +13,8 @@ namespace ostrel {
 
 namespace {
 
-constexpr const char* kNames[ReportEventTable::FieldCount] = {"day",  "month", "year",    "hour", "min",   "doc",
-                                                              "pages", "cost", "printer", "user", "server"};
+constexpr const char* kNames[ReportEventTable::FieldCount] = {"day",   "month", "year",    "hour", "min",   "doc",
+                                                              "pages", "cost",  "printer", "user", "server"};
 
 int FieldOf(const xmlChar* name)
 {
@@ -129,7 +129,7 @@ std::string_view ReportEventTable::Text(std::size_t row, Field field) const
 ReportEvent ReportEventTable::Event(std::size_t row) const
 {
     const auto text = [&](Field field) { return std::string(Text(row, field)); };
-    return {text(Day), text(Month), text(Year), text(Hour), text(Min),
+    return {text(Day), text(Month), text(Year), text(Hour),    text(Min),
             text(Doc), text(Pages), text(Cost), text(Printer), text(User)};
 }
 

@@ -18,8 +18,17 @@ std::string ReportCsv(const std::vector<ReportEvent>& events)
     // Through a table, so that every report's CSV has one writer.
     ReportEventTable table;
     for (const ReportEvent& event : events)
-        table.Append({event.day, event.month, event.year, event.hour, event.min, event.doc, event.pages, event.cost,
-                      event.printer, event.user, {}});
+        table.Append({event.day,
+                      event.month,
+                      event.year,
+                      event.hour,
+                      event.min,
+                      event.doc,
+                      event.pages,
+                      event.cost,
+                      event.printer,
+                      event.user,
+                      {}});
     return TableCsv(table, false);
 }
 

@@ -331,8 +331,8 @@ ReportResult<std::string> RenderWithStylesheet(std::string_view bytes, std::stri
     ErrorCapture capture;
     std::unique_ptr<xsltStylesheet, StylesheetFree> style(xsltParseStylesheetDoc(styleDocument->get()));
     if (!style)
-        return Result::Failure("The built-in stylesheet cannot be used: " +
-                               capture.Text("it is not a valid XSLT stylesheet") + ".");
+        return Result::Failure(
+            "The built-in stylesheet cannot be used: " + capture.Text("it is not a valid XSLT stylesheet") + ".");
     styleDocument->release();  // the stylesheet owns it now
     return Transform(style.get(), document->get(), parameters, bytes.size(), "the built-in stylesheet", capture);
 }
@@ -374,8 +374,7 @@ ReportResult<std::string> RenderReportFile(const fs::path& documentFile)
 {
     const std::optional<std::string> bytes = ReadFileBytes(documentFile);
     if (!bytes)
-        return ReportResult<std::string>::Failure("The report document " + documentFile.string() +
-                                                  " cannot be read.");
+        return ReportResult<std::string>::Failure("The report document " + documentFile.string() + " cannot be read.");
     return RenderReport(*bytes, documentFile.parent_path());
 }
 

@@ -25,7 +25,7 @@ std::vector<ReportSubtotal> SubtotalsBy(const ReportEventTable& events, ReportEv
     return rows;
 }
 
-} // namespace
+}  // namespace
 
 std::int64_t NumberIn(std::string_view text)
 {
@@ -57,7 +57,7 @@ std::int64_t SaturatedSum(std::int64_t a, std::int64_t b)
     return sum;
 }
 
-} // namespace
+}  // namespace
 
 void ReportTotals::Add(std::string_view pagesText, std::string_view costText)
 {
@@ -87,7 +87,8 @@ std::vector<ReportSubtotal> SubtotalsByPrinter(const ReportEventTable& events)
 std::string Money(std::int64_t cents)
 {
     const bool negative = cents < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
     std::string whole = std::to_string(magnitude / 100);
     for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3)
         whole.insert(static_cast<std::size_t>(at), ",");
@@ -95,4 +96,4 @@ std::string Money(std::int64_t cents)
     return (negative ? "-" : "") + whole + "." + (fraction < 10 ? "0" : "") + std::to_string(fraction);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -40,4 +40,4 @@ std::string Money(std::int64_t cents);
 // pages and cost this way.
 std::int64_t NumberIn(std::string_view text);
 
-} // namespace ostrel
+}  // namespace ostrel

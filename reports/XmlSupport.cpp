@@ -52,7 +52,8 @@ ReportResult<Document> ParseDocument(std::string_view bytes, const std::string& 
     if (!context)
         return ReportResult<Document>::Failure("The report document cannot be read: out of memory.");
     Document document(xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), url.c_str(),
-                                        nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT));
+                                        nullptr,
+                                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT));
     if (!document || !context->wellFormed) {
         const xmlError* error = xmlCtxtGetLastError(context.get());
         std::string message = "The report document cannot be read: it is not well-formed XML";

@@ -39,7 +39,7 @@ std::optional<QSize> ParseSize(const QString& text)
     return size;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<PictureRole> RoleFromName(const QString& name)
 {
@@ -62,12 +62,9 @@ QString RoleName(PictureRole role)
 PictureKind KindOf(PictureRole role)
 {
     switch (role) {
-    case PictureRole::Icon:
-        return PictureKind::Icon;
-    case PictureRole::Cursor:
-        return PictureKind::Cursor;
-    default:
-        return PictureKind::Bitmap;
+    case PictureRole::Icon: return PictureKind::Icon;
+    case PictureRole::Cursor: return PictureKind::Cursor;
+    default: return PictureKind::Bitmap;
     }
 }
 
@@ -163,4 +160,4 @@ QString IconResourcePath(int number, int size)
     return QStringLiteral("%1/%2.png").arg(IconResourceFolder(number)).arg(size);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

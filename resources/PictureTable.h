@@ -34,8 +34,8 @@ struct PictureRow {
     int number = 0;
     QSize size;
     PictureRole role = PictureRole::ButtonNormal;
-    QString variant;          // empty for "-"
-    QStringList captionLines; // empty for "-"
+    QString variant;           // empty for "-"
+    QStringList captionLines;  // empty for "-"
 
     // The caption as one line of text, as a button's name and tooltip
     // read it; empty when there is none.
@@ -64,7 +64,7 @@ private:
 
 struct PictureTableParse {
     std::optional<PictureTable> table;
-    QString error; // "line N: what is wrong" when there is no table
+    QString error;  // "line N: what is wrong" when there is no table
 };
 
 PictureKind KindOf(PictureRole role);
@@ -89,4 +89,4 @@ QString IconResourceFolder(int number);
 // The text key of a cursor picture that holds its hot spot as "x,y".
 inline constexpr const char* kHotSpotKey = "HotSpot";
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -31,7 +31,8 @@ inline constexpr std::string_view kCouldntCreateNewJob = "Couldn't create new jo
 inline constexpr std::string_view kCouldntAllocateQueue = "Couldn't allocate memory for the printer queue";
 inline constexpr std::string_view kCouldntRefreshQueue = "Couldn't refresh the printer queue";
 inline constexpr std::string_view kIndexOutOfRange = "Index must be less than the jobs number";
-inline constexpr std::string_view kCouldntAllocatePrintersBuffer = "Couldn't allocate the buffer for the printers information";
+inline constexpr std::string_view kCouldntAllocatePrintersBuffer =
+    "Couldn't allocate the buffer for the printers information";
 inline constexpr std::string_view kCouldntReadPrinters = "Couldn't read the information about printers";
 
 inline constexpr std::uint32_t kNoChangeNotificationCode = 0xFFFFFFFF;  // -1

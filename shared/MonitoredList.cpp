@@ -14,8 +14,8 @@ bool MonitoredList::SameName(std::string_view a, std::string_view b)
     const std::string left = StripXmlSpecials(a);
     const std::string right = StripXmlSpecials(b);
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(),
-                                                     [&](char x, char y) { return lower(x) == lower(y); });
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 bool MonitoredList::Lists(std::string_view name) const
@@ -69,4 +69,4 @@ std::string MonitoredList::LimitMessage(std::uint32_t limit)
            " printers monitored. Please remove one of them in order to add another one.";
 }
 
-} // namespace ostrel
+}  // namespace ostrel

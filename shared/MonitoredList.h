@@ -54,4 +54,4 @@ private:
     std::vector<Row> rows_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -8,7 +8,7 @@ namespace {
 
 constexpr const char* kAppRuns = "Software\\Ostrel\\AppRuns";
 
-} // namespace
+}  // namespace
 
 std::uint32_t MonitoringSwitch::AppRuns()
 {
@@ -24,4 +24,4 @@ void MonitoringSwitch::Switch(bool on)
         afterSwitch_();
 }
 
-} // namespace ostrel
+}  // namespace ostrel

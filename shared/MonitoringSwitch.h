@@ -26,4 +26,4 @@ private:
     std::function<void()> afterSwitch_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

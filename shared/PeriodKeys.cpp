@@ -23,16 +23,11 @@ int Number(std::string_view digits)
 bool ValidNumber(Period period, std::string_view number)
 {
     switch (period) {
-    case Period::Week:
-        return number.size() <= 2 && number[0] != '0';  // as "%d" writes it
-    case Period::Month:
-        return number.size() == 2;
-    case Period::Quarter:
-        return number.size() == 1 && number[0] >= '1' && number[0] <= '4';
-    case Period::Semester:
-        return number == "1" || number == "2";
-    default:
-        return false;
+    case Period::Week: return number.size() <= 2 && number[0] != '0';  // as "%d" writes it
+    case Period::Month: return number.size() == 2;
+    case Period::Quarter: return number.size() == 1 && number[0] >= '1' && number[0] <= '4';
+    case Period::Semester: return number == "1" || number == "2";
+    default: return false;
     }
 }
 
@@ -42,8 +37,8 @@ int WeekNumber(Clock::TimePoint now)
 {
     const std::tm local = LocalTime(now);
     const Clock::TimePoint yearStart = LocalTimePoint(local.tm_year + 1900, 1, 1);
-    const auto seconds = static_cast<std::int32_t>(
-        std::chrono::duration_cast<std::chrono::seconds>(now - yearStart).count());
+    const auto seconds =
+        static_cast<std::int32_t>(std::chrono::duration_cast<std::chrono::seconds>(now - yearStart).count());
     return seconds / 3600 / 24 / 7 + 1;
 }
 
@@ -64,12 +59,8 @@ PeriodKeys PeriodKeysAt(Clock::TimePoint now)
     const int year = local.tm_year + 1900;
     const int month = local.tm_mon + 1;
     return PeriodKeys{
-        DayKey(year, month, local.tm_mday),
-        std::to_string(WeekNumber(now)),
-        TwoDigits(month),
-        std::to_string((month - 1) / 3 + 1),
-        month <= 6 ? "1" : "2",
-        std::to_string(year),
+        DayKey(year, month, local.tm_mday),  std::to_string(WeekNumber(now)), TwoDigits(month),
+        std::to_string((month - 1) / 3 + 1), month <= 6 ? "1" : "2",          std::to_string(year),
     };
 }
 
@@ -112,8 +103,8 @@ std::optional<PeriodFile> ParsePeriodFileName(std::string_view name)
 {
     if (name.size() < 2 || name[1] != '_' || !name.ends_with(kPeriodFileExtension))
         return std::nullopt;
-    const auto period = std::find_if(kPeriods.begin(), kPeriods.end(),
-                                     [&](Period p) { return PeriodPrefix(p) == name.substr(0, 2); });
+    const auto period =
+        std::find_if(kPeriods.begin(), kPeriods.end(), [&](Period p) { return PeriodPrefix(p) == name.substr(0, 2); });
     if (period == kPeriods.end())
         return std::nullopt;
     const std::string_view key = name.substr(2, name.size() - 2 - kPeriodFileExtension.size());

@@ -7,7 +7,7 @@ namespace ostrel {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-constexpr size_t kMaxFolderName = 200;  // bytes, well below the 255 a file system allows
+constexpr size_t kMaxFolderName = 200;                     // bytes, well below the 255 a file system allows
 
 // Length of the valid UTF-8 sequence at the start of `text`, or 0.
 size_t ValidSequence(std::string_view text)

@@ -241,8 +241,8 @@ std::string AddPrinter(std::string& document, std::string_view name, std::string
     else
         ++*digit;
     document.insert(document.find(kPrinters) + kPrinters.size(), "<name>" + std::string(name) + "</name><ID>" + id +
-                                                          "</ID><cost>" + std::string(cost) +
-                                                          "</cost><monitored>1</monitored>");
+                                                                     "</ID><cost>" + std::string(cost) +
+                                                                     "</cost><monitored>1</monitored>");
     return id;
 }
 
@@ -280,8 +280,8 @@ void ApplyMonitoredList(std::string& document, const std::vector<std::pair<std::
         const std::string& name = row.first;
         const std::string& cost = row.second;
         const auto entries = PrinterEntries(document);
-        const auto first = std::find_if(entries.begin(), entries.end(),
-                                        [&](const PrinterEntry& entry) { return entry.name == name; });
+        const auto first =
+            std::find_if(entries.begin(), entries.end(), [&](const PrinterEntry& entry) { return entry.name == name; });
         if (first == entries.end())
             AddPrinter(document, name, cost);
         else if (first->monitored)

@@ -66,7 +66,7 @@ bool SetCost(std::string& document, std::string_view name, std::string_view cost
 // A printer entry as the console lists it.
 struct ConfiguredPrinter {
     std::string name;
-    std::string cost;  // exactly as stored
+    std::string cost;        // exactly as stored
     bool monitored = false;  // the monitored text is exactly "1"
 
     bool operator==(const ConfiguredPrinter&) const = default;

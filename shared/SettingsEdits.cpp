@@ -33,4 +33,4 @@ void RequestReload()
     reset.Write();
 }
 
-} // namespace ostrel::settings_edits
+}  // namespace ostrel::settings_edits

@@ -27,4 +27,4 @@ void RequestReload();
 
 }  // namespace settings_edits
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -161,7 +161,8 @@ Qt::Edges CResizeDlg::BorderEdgesAt(QPoint position) const
 
 void CResizeDlg::mousePressEvent(QMouseEvent* event)
 {
-    const Qt::Edges edges = event->button() == Qt::LeftButton ? BorderEdgesAt(event->position().toPoint()) : Qt::Edges();
+    const Qt::Edges edges =
+        event->button() == Qt::LeftButton ? BorderEdgesAt(event->position().toPoint()) : Qt::Edges();
     if (!edges) {
         if (draggable_ && event->button() == Qt::LeftButton) {
             // The desktop moves the window when it can; otherwise we follow the mouse.
@@ -259,4 +260,4 @@ bool CResizeDlg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -87,7 +87,7 @@ private:
     SizingEdge sizingEdge_ = SizingEdge::None;
     QSizeGrip* sizeGrip_ = nullptr;
     bool draggable_ = false;
-    bool moving_ = false; // a background drag the dialog carries out itself
+    bool moving_ = false;  // a background drag the dialog carries out itself
     QPoint moveOffset_;
 
     // A border drag the dialog carries out itself, where the desktop cannot.
@@ -96,4 +96,4 @@ private:
     QPoint borderDragOrigin_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

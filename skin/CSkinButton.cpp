@@ -89,16 +89,11 @@ const QPixmap& CSkinButton::PictureFor(Picture picture) const
 {
     static const QPixmap none;
     switch (picture) {
-    case Picture::Normal:
-        return normal_;
-    case Picture::Pressed:
-        return pressed_;
-    case Picture::Hover:
-        return hoverPicture_;
-    case Picture::Disabled:
-        return disabled_;
-    case Picture::Face:
-        break;
+    case Picture::Normal: return normal_;
+    case Picture::Pressed: return pressed_;
+    case Picture::Hover: return hoverPicture_;
+    case Picture::Disabled: return disabled_;
+    case Picture::Face: break;
     }
     return none;
 }
@@ -229,4 +224,4 @@ void CSkinButton::changeEvent(QEvent* event)
     QPushButton::changeEvent(event);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -69,8 +69,8 @@ private:
     QPixmap disabled_;
     QPixmap hoverPicture_;
     QColor textColour_;
-    QRect art_;             // where the pictures are opaque
-    bool darkFace_ = false; // a coloured face, on which the focus ring is white
+    QRect art_;              // where the pictures are opaque
+    bool darkFace_ = false;  // a coloured face, on which the focus ring is white
 };
 
-} // namespace ostrel
+}  // namespace ostrel

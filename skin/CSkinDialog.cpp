@@ -167,4 +167,4 @@ void CSkinDialog::mouseReleaseEvent(QMouseEvent* event)
     QDialog::mouseReleaseEvent(event);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -75,4 +75,4 @@ private:
     QPoint dragOffset_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

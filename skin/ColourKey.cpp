@@ -20,4 +20,4 @@ QRegion ColourKey::VisibleRegion(const QImage& picture, QSize area)
     return visible & window;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

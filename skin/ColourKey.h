@@ -11,7 +11,7 @@ namespace ostrel {
 // exactly this colour is no part of the window, neither seen nor clickable.
 class ColourKey {
 public:
-    static constexpr QRgb kRgb = 0xFFE51BFFu; // RGB(229, 27, 255)
+    static constexpr QRgb kRgb = 0xFFE51BFFu;  // RGB(229, 27, 255)
 
     static QColor Colour() { return QColor::fromRgb(kRgb); }
 
@@ -21,4 +21,4 @@ public:
     static QRegion VisibleRegion(const QImage& picture, QSize area);
 };
 
-} // namespace ostrel
+}  // namespace ostrel

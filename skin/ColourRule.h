@@ -22,4 +22,4 @@ struct ColourRule {
     static ColourRule WhiteFace() { return {QColor(Qt::white), QColor(Qt::black)}; }
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -45,7 +45,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent)
         auto* label = new QLabel(control.text, &parent);
         label->setWordWrap(!control.styles.testFlag(ControlStyle::NoWrap));
         label->setAlignment(control.styles.testFlag(ControlStyle::CentreText) ? Qt::AlignHCenter | Qt::AlignTop
-                                                                               : Qt::AlignLeft | Qt::AlignTop);
+                                                                              : Qt::AlignLeft | Qt::AlignTop);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         return label;
     }
@@ -59,8 +59,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent)
         button->setDefault(control.styles.testFlag(ControlStyle::DefaultButton));
         return button;
     }
-    case ControlKind::CheckBox:
-        return new QCheckBox(control.text, &parent);
+    case ControlKind::CheckBox: return new QCheckBox(control.text, &parent);
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(control.text, &parent);
         if (control.styles.testFlag(ControlStyle::Password))
@@ -73,8 +72,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent)
         list->setSortingEnabled(control.styles.testFlag(ControlStyle::Sorted));
         return list;
     }
-    case ControlKind::ComboBox:
-        return MakeComboBox(control, parent);
+    case ControlKind::ComboBox: return MakeComboBox(control, parent);
     case ControlKind::ListView: {
         auto* view = new QTreeWidget(&parent);
         view->setRootIsDecorated(false);
@@ -82,8 +80,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent)
         view->setAllColumnsShowFocus(true);
         return view;
     }
-    case ControlKind::Custom:
-        return new QWidget(&parent);
+    case ControlKind::Custom: return new QWidget(&parent);
     }
     return nullptr;
 }
@@ -96,10 +93,8 @@ bool TakesLabel(ControlKind kind)
     case ControlKind::Edit:
     case ControlKind::ListBox:
     case ControlKind::ComboBox:
-    case ControlKind::ListView:
-        return true;
-    default:
-        return false;
+    case ControlKind::ListView: return true;
+    default: return false;
     }
 }
 
@@ -149,7 +144,7 @@ void NameGroupBoxes(const DialogTemplate& dialogTemplate, const QList<QWidget*>&
     }
 }
 
-} // namespace
+}  // namespace
 
 void DialogBuilder::Build(QWidget& dialog, const DialogTemplate& dialogTemplate)
 {
@@ -172,7 +167,7 @@ void DialogBuilder::Build(QWidget& dialog, const DialogTemplate& dialogTemplate)
 
     QList<QWidget*> groupBoxes;
     QList<QWidget*> built;
-    QLabel* label = nullptr; // the static text before the next field
+    QLabel* label = nullptr;  // the static text before the next field
     for (const ControlTemplate& control : dialogTemplate.controls) {
         QWidget* widget = MakeControl(control, dialog);
         built.append(widget);
@@ -228,8 +223,8 @@ QWidget* DialogBuilder::Find(const QWidget& dialog, int id)
     if (id == kNoControlId)
         return nullptr;
     const auto children = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    const auto it = std::find_if(children.begin(), children.end(),
-                                 [id](const QWidget* child) { return IdOf(*child) == id; });
+    const auto it =
+        std::find_if(children.begin(), children.end(), [id](const QWidget* child) { return IdOf(*child) == id; });
     return it == children.end() ? nullptr : *it;
 }
 
@@ -247,4 +242,4 @@ void DialogBuilder::SetId(QWidget& control, int id)
         control.setObjectName(QStringLiteral("control%1").arg(id));
 }
 
-} // namespace ostrel
+}  // namespace ostrel

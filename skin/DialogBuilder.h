@@ -27,4 +27,4 @@ public:
     static void SetId(QWidget& control, int id);
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -11,15 +11,15 @@ namespace ostrel {
 
 // The kinds of control a dialog template can hold.
 enum class ControlKind {
-    Static,     // text; transparent over the dialog's picture
+    Static,  // text; transparent over the dialog's picture
     GroupBox,
-    PushButton, // always a CSkinButton
-    CheckBox,   // automatic check box
-    Edit,       // one line
+    PushButton,  // always a CSkinButton
+    CheckBox,    // automatic check box
+    Edit,        // one line
     ListBox,
-    ComboBox,   // drop-down list; the rectangle's height is that of the open list
-    ListView,   // report view: rows and columns
-    Custom,     // an empty area the dialog fills itself (the report browser)
+    ComboBox,  // drop-down list; the rectangle's height is that of the open list
+    ListView,  // report view: rows and columns
+    Custom,    // an empty area the dialog fills itself (the report browser)
 };
 
 enum class ControlStyle {
@@ -28,20 +28,20 @@ enum class ControlStyle {
     CentreText = 1 << 1,
     Sorted = 1 << 2,
     Password = 1 << 3,
-    Editable = 1 << 4, // combo box with an edit field
+    Editable = 1 << 4,  // combo box with an edit field
     Hidden = 1 << 5,
     Disabled = 1 << 6,
     ReadOnly = 1 << 7,
-    NoWrap = 1 << 8,   // static text on one line
+    NoWrap = 1 << 8,  // static text on one line
 };
 Q_DECLARE_FLAGS(ControlStyles, ControlStyle)
 Q_DECLARE_OPERATORS_FOR_FLAGS(ControlStyles)
 
 enum class WindowStyle {
     None = 0,
-    Child = 1 << 0,        // a page inside another window
-    Caption = 1 << 1,      // the desktop's title bar and border
-    SizingBorder = 1 << 2, // the user may resize the window
+    Child = 1 << 0,         // a page inside another window
+    Caption = 1 << 1,       // the desktop's title bar and border
+    SizingBorder = 1 << 2,  // the user may resize the window
 };
 Q_DECLARE_FLAGS(WindowStyles, WindowStyle)
 Q_DECLARE_OPERATORS_FOR_FLAGS(WindowStyles)
@@ -70,4 +70,4 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -13,17 +13,18 @@ int ScaleRounded(int value, int numerator, int denominator)
 {
     const std::int64_t product = static_cast<std::int64_t>(value) * numerator;
     const std::int64_t twice = 2 * product;
-    const std::int64_t rounded = twice >= 0 ? (twice + denominator) / (2 * denominator)
-                                            : (twice - denominator) / (2 * denominator);
+    const std::int64_t rounded =
+        twice >= 0 ? (twice + denominator) / (2 * denominator) : (twice - denominator) / (2 * denominator);
     return static_cast<int>(rounded);
 }
 
-} // namespace
+}  // namespace
 
 DialogUnits DialogUnits::ForFont(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogUnits(DialogBaseUnits{(letters / 26 + 1) / 2, metrics.height()});
 }
 
@@ -61,4 +62,4 @@ QRect DialogUnits::ToPixels(const QRect& dialogUnits) const
     return {ToPixels(dialogUnits.topLeft()), ToPixels(dialogUnits.size())};
 }
 
-} // namespace ostrel
+}  // namespace ostrel

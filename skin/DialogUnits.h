@@ -46,4 +46,4 @@ private:
     DialogBaseUnits units_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -7,24 +7,15 @@ namespace ostrel {
 Qt::Edges ResizeLayout::MovingEdges(SizingEdge edge)
 {
     switch (edge) {
-    case SizingEdge::Left:
-        return Qt::LeftEdge;
-    case SizingEdge::Right:
-        return Qt::RightEdge;
-    case SizingEdge::Top:
-        return Qt::TopEdge;
-    case SizingEdge::TopLeft:
-        return Qt::TopEdge | Qt::LeftEdge;
-    case SizingEdge::TopRight:
-        return Qt::TopEdge | Qt::RightEdge;
-    case SizingEdge::Bottom:
-        return Qt::BottomEdge;
-    case SizingEdge::BottomLeft:
-        return Qt::BottomEdge | Qt::LeftEdge;
-    case SizingEdge::BottomRight:
-        return Qt::BottomEdge | Qt::RightEdge;
-    case SizingEdge::None:
-        break;
+    case SizingEdge::Left: return Qt::LeftEdge;
+    case SizingEdge::Right: return Qt::RightEdge;
+    case SizingEdge::Top: return Qt::TopEdge;
+    case SizingEdge::TopLeft: return Qt::TopEdge | Qt::LeftEdge;
+    case SizingEdge::TopRight: return Qt::TopEdge | Qt::RightEdge;
+    case SizingEdge::Bottom: return Qt::BottomEdge;
+    case SizingEdge::BottomLeft: return Qt::BottomEdge | Qt::LeftEdge;
+    case SizingEdge::BottomRight: return Qt::BottomEdge | Qt::RightEdge;
+    case SizingEdge::None: break;
     }
     return {};
 }
@@ -112,4 +103,4 @@ const LayoutRecord* ResizeLayout::Find(int controlId) const
     return it == records_.end() ? nullptr : &*it;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -10,9 +10,9 @@ namespace ostrel {
 
 // What a control's edge does when the matching window edge is dragged.
 enum class EdgeMode {
-    Keep = 0,    // the control stays where it is
-    Stretch = 1, // the control's far edge (right or bottom) follows: it grows and shrinks
-    Move = 2,    // both edges follow: the control keeps its size and its distance to the far edge
+    Keep = 0,     // the control stays where it is
+    Stretch = 1,  // the control's far edge (right or bottom) follows: it grows and shrinks
+    Move = 2,     // both edges follow: the control keeps its size and its distance to the far edge
 };
 
 // Modes for the window's left, right, top and bottom edge.
@@ -33,7 +33,7 @@ struct LayoutRecord {
     int controlId = 0;
     EdgeModes modes;
     bool keepOutOfErase = false;
-    QRect rect; // client coordinates, as after the last layout
+    QRect rect;  // client coordinates, as after the last layout
 };
 
 // The layout of a resizable dialog without the widgets: one record per
@@ -74,4 +74,4 @@ private:
     std::vector<LayoutRecord> records_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

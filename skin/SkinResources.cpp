@@ -28,11 +28,12 @@ void EnsurePictures()
 
 const PictureTable& EmbeddedTable()
 {
-    static const PictureTable table = PictureTable::Parse(SkinResources::PictureTableText()).table.value_or(PictureTable());
+    static const PictureTable table =
+        PictureTable::Parse(SkinResources::PictureTableText()).table.value_or(PictureTable());
     return table;
 }
 
-} // namespace
+}  // namespace
 
 QPixmap SkinResources::Bitmap(int number)
 {
@@ -101,4 +102,4 @@ QString SkinResources::PictureTableText()
     return QString::fromUtf8(table.readAll());
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -41,4 +41,4 @@ public:
     static void DrawAtTopLeft(QPainter& painter, const QPixmap& picture, QSize area);
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -14,7 +14,7 @@ QPointer<HelpWindow>& TheWindow()
     return window;
 }
 
-} // namespace
+}  // namespace
 
 HelpWindow* ConsoleHelp::OpenWindow()
 {
@@ -73,4 +73,4 @@ bool ConsoleHelp::Search(const QString& query)
     return window != nullptr;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -33,4 +33,4 @@ private:
     std::string appFolder_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

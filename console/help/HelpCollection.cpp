@@ -56,4 +56,4 @@ std::optional<OpenableCollection> PrepareCollection(const HelpFiles& files)
     return std::nullopt;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

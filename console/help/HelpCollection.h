@@ -35,4 +35,4 @@ struct OpenableCollection {
 };
 std::optional<OpenableCollection> PrepareCollection(const HelpFiles& files);
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -53,10 +53,11 @@ HelpWindow::HelpWindow(const OpenableCollection& collection, QWidget* parent)
     connect(indexFilter_, &QLineEdit::returnPressed, index, &QHelpIndexWidget::activateCurrentItem);
     connect(index, &QHelpIndexWidget::documentActivated, this,
             [this](const QHelpLink& document, const QString&) { ShowTopic(document.url); });
-    connect(index, &QHelpIndexWidget::documentsActivated, this, [this](const QList<QHelpLink>& documents, const QString&) {
-        if (!documents.isEmpty())
-            ShowTopic(documents.first().url);
-    });
+    connect(index, &QHelpIndexWidget::documentsActivated, this,
+            [this](const QList<QHelpLink>& documents, const QString&) {
+                if (!documents.isEmpty())
+                    ShowTopic(documents.first().url);
+            });
 
     QHelpSearchEngine* search = engine_.searchEngine();
     auto* searchPage = new QWidget(views_);
@@ -132,4 +133,4 @@ void HelpWindow::RunSearch(const QString& query)
     engine_.searchEngine()->search(query);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -64,4 +64,4 @@ private:
     Browser* browser_ = nullptr;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -16,11 +16,14 @@ namespace settings = ids::control::settings;
 namespace reports = ids::control::reports;
 namespace email = ids::control::email;
 
-} // namespace
+}  // namespace
 
 DialogTemplate MainWindowTemplate()
 {
-    return {ids::dialog::kMainWindow, QSize(390, 247), QStringLiteral("Quillmere"), WindowStyle::None,
+    return {ids::dialog::kMainWindow,
+            QSize(390, 247),
+            QStringLiteral("Quillmere"),
+            WindowStyle::None,
             {{ids::control::kCaption, K::Static, QRect(7, 7, 0, 0), QStringLiteral("Quillmere"), S::NoWrap},
              {ids::control::kHelpButton, K::PushButton, QRect(354, 6, 13, 12), {}, {}},
              {ids::control::kCloseButton, K::PushButton, QRect(370, 5, 14, 14), {}, {}}}};
@@ -33,7 +36,10 @@ DialogTemplate PageBarTemplate()
 
 DialogTemplate StatusPageTemplate()
 {
-    return {ids::dialog::kStatusPage, QSize(279, 167), {}, WindowStyle::Child,
+    return {ids::dialog::kStatusPage,
+            QSize(279, 167),
+            {},
+            WindowStyle::Child,
             {{status::kStart, K::PushButton, QRect(38, 24, 66, 16), {}, S::Disabled},
              {status::kStop, K::PushButton, QRect(147, 24, 67, 16), {}, {}},
              {kNone, K::GroupBox, QRect(7, 13, 265, 56), {}, {}},
@@ -51,7 +57,10 @@ DialogTemplate StatusPageTemplate()
 
 DialogTemplate PrintersPageTemplate()
 {
-    return {ids::dialog::kPrintersPage, QSize(286, 163), {}, WindowStyle::Child,
+    return {ids::dialog::kPrintersPage,
+            QSize(286, 163),
+            {},
+            WindowStyle::Child,
             {{kNone, K::Static, QRect(7, 2, 0, 0), QStringLiteral("All Printers:"), S::NoWrap},
              {printers::kAll, K::ListBox, QRect(7, 13, 267, 52), {}, S::Sorted},
              {printers::kAdd, K::PushButton, QRect(7, 73, 66, 17), {}, {}},
@@ -64,7 +73,10 @@ DialogTemplate PrintersPageTemplate()
 
 DialogTemplate ReportsPageTemplate()
 {
-    return {ids::dialog::kReportsPage, QSize(282, 187), {}, WindowStyle::Child,
+    return {ids::dialog::kReportsPage,
+            QSize(282, 187),
+            {},
+            WindowStyle::Child,
             {{kNone, K::Static, QRect(7, 4, 0, 0), QStringLiteral("Choose a report"), S::NoWrap},
              {kNone, K::Static, QRect(7, 20, 0, 0), QStringLiteral("Select period:"), S::NoWrap},
              {reports::kPeriods, K::ComboBox, QRect(70, 18, 120, 80), {}, {}},
@@ -83,7 +95,10 @@ DialogTemplate ReportsPageTemplate()
 
 DialogTemplate SettingsPageTemplate()
 {
-    return {ids::dialog::kSettingsPage, QSize(272, 166), {}, WindowStyle::Child,
+    return {ids::dialog::kSettingsPage,
+            QSize(272, 166),
+            {},
+            WindowStyle::Child,
             {{kNone, K::Static, QRect(8, 9, 0, 0), QStringLiteral("Email Reports"), S::NoWrap},
              {kNone, K::GroupBox, QRect(7, 13, 258, 34), {}, {}},
              {kNone, K::Static, QRect(30, 27, 0, 0), QStringLiteral("Enable Email Notification"), S::NoWrap},
@@ -105,14 +120,20 @@ DialogTemplate SettingsPageTemplate()
 
 DialogTemplate MessageBoxTemplate(const QString& text)
 {
-    return {ids::dialog::kMessageBox, QSize(244, 100), QStringLiteral("Quillmere"), WindowStyle::None,
+    return {ids::dialog::kMessageBox,
+            QSize(244, 100),
+            QStringLiteral("Quillmere"),
+            WindowStyle::None,
             {{ids::control::kMessageText, K::Static, QRect(7, 60, 230, 33), text, {}},
              {ids::control::kOk, K::PushButton, QRect(170, 11, 66, 16), {}, S::DefaultButton}}};
 }
 
 DialogTemplate AboutBoxTemplate(const QString& title, const QString& text)
 {
-    return {ids::dialog::kAboutBox, QSize(244, 100), QStringLiteral("About Quillmere"), WindowStyle::None,
+    return {ids::dialog::kAboutBox,
+            QSize(244, 100),
+            QStringLiteral("About Quillmere"),
+            WindowStyle::None,
             {{ids::control::kAboutTitle, K::Static, QRect(7, 42, 230, 10), title, S::NoWrap},
              {ids::control::kAboutText, K::Static, QRect(7, 56, 230, 40), text, {}},
              {ids::control::kOk, K::PushButton, QRect(170, 11, 66, 16), {}, S::DefaultButton}}};
@@ -127,8 +148,8 @@ DialogTemplate EmailSettingsTemplate()
             {kNone, K::Static, QRect(16, y + 2, 0, 0), label, S::NoWrap},
             {id, combo ? K::ComboBox : K::Edit, QRect(100, y, 80, combo ? 60 : 12), {}, styles}};
     };
-    DialogTemplate dialog{ids::dialog::kEmailSettings, QSize(193, 267), QStringLiteral("Email Settings"),
-                          WindowStyle::None, {}};
+    DialogTemplate dialog{
+        ids::dialog::kEmailSettings, QSize(193, 267), QStringLiteral("Email Settings"), WindowStyle::None, {}};
     auto& controls = dialog.controls;
     controls.push_back({kNone, K::GroupBox, QRect(7, 10, 179, 30), QStringLiteral("Personal Information"), {}});
     controls.push_back({kNone, K::GroupBox, QRect(7, 46, 179, 106), QStringLiteral("Sender Infomation"), {}});
@@ -154,7 +175,10 @@ DialogTemplate EmailSettingsTemplate()
 
 DialogTemplate ReportViewerTemplate()
 {
-    return {ids::dialog::kReportViewer, QSize(403, 214), {}, WindowStyle::SizingBorder,
+    return {ids::dialog::kReportViewer,
+            QSize(403, 214),
+            {},
+            WindowStyle::SizingBorder,
             {{ids::control::viewer::kArea, K::Custom, QRect(7, 7, 389, 177), {}, {}},
              {ids::control::viewer::kFind, K::PushButton, QRect(240, 191, 66, 16), {}, S::DefaultButton},
              {ids::control::viewer::kClose, K::PushButton, QRect(326, 191, 66, 16), {}, {}}}};
@@ -174,16 +198,11 @@ const std::array<PageEntry, 4>& PageTable()
 DialogTemplate PageTemplate(int templateId)
 {
     switch (templateId) {
-    case ids::dialog::kStatusPage:
-        return StatusPageTemplate();
-    case ids::dialog::kPrintersPage:
-        return PrintersPageTemplate();
-    case ids::dialog::kReportsPage:
-        return ReportsPageTemplate();
-    case ids::dialog::kSettingsPage:
-        return SettingsPageTemplate();
-    default:
-        return {templateId, {}, {}, WindowStyle::Child, {}};
+    case ids::dialog::kStatusPage: return StatusPageTemplate();
+    case ids::dialog::kPrintersPage: return PrintersPageTemplate();
+    case ids::dialog::kReportsPage: return ReportsPageTemplate();
+    case ids::dialog::kSettingsPage: return SettingsPageTemplate();
+    default: return {templateId, {}, {}, WindowStyle::Child, {}};
     }
 }
 
@@ -211,8 +230,7 @@ std::vector<ButtonSkin> ButtonSkins(int templateId)
                 {ids::control::kCancel, 203, 204, 203, 0},
                 {email::kDefaults, 205, 206, 205, 0},
                 {email::kTestEmail, 209, 202, 209, 0}};
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -262,4 +280,4 @@ QString AboutMenuCaption()
     return QStringLiteral("&About Quillmere...");
 }
 
-} // namespace ostrel
+}  // namespace ostrel

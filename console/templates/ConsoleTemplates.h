@@ -33,9 +33,9 @@ struct PageEntry {
     int normal;
     int pressed;
     int hover;
-    QPoint buttonOrigin; // in the page bar, pixels
+    QPoint buttonOrigin;  // in the page bar, pixels
     int templateId;
-    QSize pageSize; // pixels
+    QSize pageSize;  // pixels
 };
 
 inline constexpr QSize kPageButtonSize{120, 25};
@@ -79,4 +79,4 @@ std::vector<MenuItem> TrayMenuItems();
 // The system menu's item, appended after a separator.
 QString AboutMenuCaption();
 
-} // namespace ostrel
+}  // namespace ostrel

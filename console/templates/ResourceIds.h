@@ -17,7 +17,7 @@ inline constexpr int kReportViewer = 137;
 inline constexpr int kEmailSettings = 139;
 inline constexpr int kStatusPage = 140;
 inline constexpr int kMessageBox = 159;
-} // namespace dialog
+}  // namespace dialog
 
 // Bitmaps, icons and menus.
 namespace bitmap {
@@ -33,16 +33,16 @@ inline constexpr int kFindKeywordPressed = 221;
 inline constexpr int kFindKeywordNormal = 222;
 inline constexpr int kViewerOkPressed = 223;
 inline constexpr int kViewerOkNormal = 224;
-} // namespace bitmap
+}  // namespace bitmap
 
 namespace icon {
-inline constexpr int kMonitoring = 230; // also the application's icon
+inline constexpr int kMonitoring = 230;  // also the application's icon
 inline constexpr int kNotMonitoring = 232;
-} // namespace icon
+}  // namespace icon
 
 namespace menu {
 inline constexpr int kTray = 155;
-} // namespace menu
+}  // namespace menu
 
 // Controls, by the dialogs that hold them.
 namespace control {
@@ -69,7 +69,7 @@ inline constexpr int kDefaultPrinter = 1052;
 inline constexpr int kDefaultPrinterReport = 1053;
 inline constexpr int kUserReport = 1054;
 inline constexpr int kCentral = 1055;  // the central database's line; empty when none is configured
-} // namespace status
+}  // namespace status
 
 // The printers page.
 namespace printers {
@@ -79,7 +79,7 @@ inline constexpr int kRemove = 1012;
 inline constexpr int kApply = 1013;
 inline constexpr int kReset = 1014;
 inline constexpr int kMonitored = 1021;
-} // namespace printers
+}  // namespace printers
 
 // The reports page.
 namespace reports {
@@ -89,7 +89,7 @@ inline constexpr int kPrinterReport = 1003;
 inline constexpr int kUsers = 1004;
 inline constexpr int kUserReport = 1005;
 inline constexpr int kAggregatedReport = 1057;
-} // namespace reports
+}  // namespace reports
 
 // The e-mail settings dialog.
 namespace email {
@@ -104,7 +104,7 @@ inline constexpr int kPort = 1035;
 inline constexpr int kModify = 1038;
 inline constexpr int kDefaults = 1025;
 inline constexpr int kTestEmail = 1026;
-} // namespace email
+}  // namespace email
 
 // The settings page.
 namespace settings {
@@ -114,7 +114,7 @@ inline constexpr int kConfigure = 1024;
 inline constexpr int kCost = 1044;
 inline constexpr int kApply = 1045;
 inline constexpr int kDocumentNames = 1059;
-} // namespace settings
+}  // namespace settings
 
 // The report viewer: the area that holds the page and the tables, and its
 // two buttons, Find Keyword and OK, under the ids of OK and Cancel.
@@ -122,8 +122,8 @@ namespace viewer {
 inline constexpr int kArea = 1008;
 inline constexpr int kFind = kOk;
 inline constexpr int kClose = kCancel;
-} // namespace viewer
-} // namespace control
+}  // namespace viewer
+}  // namespace control
 
 // Commands of the menus: the help button's, the system menu's and the tray's.
 namespace command {
@@ -144,9 +144,9 @@ inline constexpr int kTrayHelpSearch = 32775;
 inline constexpr int kTrayTellAFriend = 32777;
 inline constexpr int kTrayStartMonitoring = 32778;
 inline constexpr int kTrayStopMonitoring = 32779;
-} // namespace command
+}  // namespace command
 
 // Menu entries that are no command.
 inline constexpr int kSeparator = 0;
 
-} // namespace ostrel::ids
+}  // namespace ostrel::ids

@@ -47,8 +47,7 @@ void ChangeQueue::PushDeletion()
     ready_.notify_all();
 }
 
-ChangeNotification::WaitResult ChangeQueue::Wait(std::optional<std::chrono::milliseconds> timeout,
-                                                 std::stop_token stop)
+ChangeNotification::WaitResult ChangeQueue::Wait(std::optional<std::chrono::milliseconds> timeout, std::stop_token stop)
 {
     using Result = ChangeNotification::WaitResult;
     std::unique_lock lock(mutex_);

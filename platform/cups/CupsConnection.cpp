@@ -134,20 +134,16 @@ std::uint32_t SpoolerErrorFor(ipp_status_t status)
         return 0;
     switch (status) {
     case IPP_STATUS_ERROR_NOT_FOUND:
-    case IPP_STATUS_ERROR_GONE:
-        return spooler_error::kInvalidPrinterName;
+    case IPP_STATUS_ERROR_GONE: return spooler_error::kInvalidPrinterName;
     case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
-    case IPP_STATUS_ERROR_TIMEOUT:
-        return spooler_error::kServiceUnavailable;
+    case IPP_STATUS_ERROR_TIMEOUT: return spooler_error::kServiceUnavailable;
     case IPP_STATUS_ERROR_INTERNAL:
         // libcups reports a broken connection this way too; the scheduler
         // itself almost never does.
         return spooler_error::kServiceUnavailable;
     case IPP_STATUS_ERROR_TOO_MANY_SUBSCRIPTIONS:
-    case IPP_STATUS_ERROR_TOO_MANY_JOBS:
-        return spooler_error::kNotEnoughMemory;
-    default:
-        return spooler_error::kGeneralFailure;
+    case IPP_STATUS_ERROR_TOO_MANY_JOBS: return spooler_error::kNotEnoughMemory;
+    default: return spooler_error::kGeneralFailure;
     }
 }
 
@@ -330,12 +326,9 @@ std::int64_t IppNumber(ipp_attribute_t* attr)
         return 0;
     switch (ippGetValueTag(attr)) {
     case IPP_TAG_INTEGER:
-    case IPP_TAG_ENUM:
-        return ippGetInteger(attr, 0);
-    case IPP_TAG_BOOLEAN:
-        return ippGetBoolean(attr, 0);
-    default:
-        return 0;
+    case IPP_TAG_ENUM: return ippGetInteger(attr, 0);
+    case IPP_TAG_BOOLEAN: return ippGetBoolean(attr, 0);
+    default: return 0;
     }
 }
 

@@ -53,9 +53,8 @@ std::optional<std::uint32_t> ImpressionsFromDocuments(CupsConnection& connection
     const std::uint32_t copies = Positive(ippFindAttribute(attributes, "copies", IPP_TAG_INTEGER), 1);
     const std::uint32_t numberUp =
         rawQueue ? 1 : Positive(ippFindAttribute(attributes, "number-up", IPP_TAG_INTEGER), 1);
-    const int documents = static_cast<int>(
-        std::min<std::uint32_t>(Positive(ippFindAttribute(attributes, "number-of-documents", IPP_TAG_INTEGER), 1),
-                                kMostDocuments));
+    const int documents = static_cast<int>(std::min<std::uint32_t>(
+        Positive(ippFindAttribute(attributes, "number-of-documents", IPP_TAG_INTEGER), 1), kMostDocuments));
 
     std::size_t budget = limits.maxBytes;
     std::uint64_t pages = 0;

@@ -83,29 +83,17 @@ std::uint32_t StatusBits(int state, const std::vector<std::string>& reasons)
 {
     std::uint32_t bits = 0;
     switch (state) {
-    case ipp_job_state::kPending:
-        break;
-    case ipp_job_state::kHeld:
-        bits = job_status::kPaused;
-        break;
-    case ipp_job_state::kProcessing:
-        bits = job_status::kPrinting;
-        break;
+    case ipp_job_state::kPending: break;
+    case ipp_job_state::kHeld: bits = job_status::kPaused; break;
+    case ipp_job_state::kProcessing: bits = job_status::kPrinting; break;
     case ipp_job_state::kStopped:
         // The queue stopped under the job, usually after a device error.
         bits = job_status::kPrinting | job_status::kError;
         break;
-    case ipp_job_state::kCanceled:
-        bits = job_status::kDeleted;
-        break;
-    case ipp_job_state::kAborted:
-        bits = job_status::kError;
-        break;
-    case ipp_job_state::kCompleted:
-        bits = job_status::kPrinted | job_status::kComplete;
-        break;
-    default:
-        break;
+    case ipp_job_state::kCanceled: bits = job_status::kDeleted; break;
+    case ipp_job_state::kAborted: bits = job_status::kError; break;
+    case ipp_job_state::kCompleted: bits = job_status::kPrinted | job_status::kComplete; break;
+    default: break;
     }
     // Still receiving the document from the client.
     if (!IsTerminalState(state) && Has(reasons, "job-incoming"))

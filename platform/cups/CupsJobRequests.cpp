@@ -25,7 +25,7 @@ const char* const kJobEvents[] = {
     "job-created",
     "job-state-changed",  // includes stopped and completed jobs
     "job-completed",
-    "job-progress",  // pages counted so far
+    "job-progress",        // pages counted so far
     "job-config-changed",  // e.g. a renamed job
 };
 

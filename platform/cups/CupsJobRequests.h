@@ -12,14 +12,14 @@ namespace ostrel::cups {
 // One job event of a subscription.
 struct JobEvent {
     int sequence = 0;
-    std::string event;  // notify-subscribed-event, e.g. "job-completed"
+    std::string event;    // notify-subscribed-event, e.g. "job-completed"
     std::string printer;  // printer-name: where the job is, or is printing
-    JobAttributes job;  // what the event carries: state, reasons, name, pages
+    JobAttributes job;    // what the event carries: state, reasons, name, pages
 };
 
 struct Notifications {
     std::vector<JobEvent> events;  // ascending sequence numbers
-    std::int64_t serverTime = 0;  // printer-up-time of the reply: the scheduler's clock
+    std::int64_t serverTime = 0;   // printer-up-time of the reply: the scheduler's clock
 };
 
 // The jobs of a queue (which: "not-completed", "completed", "all").

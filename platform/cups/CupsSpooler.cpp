@@ -22,9 +22,10 @@ bool MerelyDiscovered(const cups_dest_t& dest)
 class CupsSpooler final : public Spooler {
 public:
     explicit CupsSpooler(const CupsSpoolerOptions& options)
-        : context_(std::make_shared<CupsContext>(CupsEndpoint::FromAddress(options.server),
-                                                 PumpOptions{options.pollInterval, options.idleInterval, options.quickAfterNews, options.lease},
-                                                 pages::CountLimits{options.documentMegabytes << 20}))
+        : context_(std::make_shared<CupsContext>(
+              CupsEndpoint::FromAddress(options.server),
+              PumpOptions{options.pollInterval, options.idleInterval, options.quickAfterNews, options.lease},
+              pages::CountLimits{options.documentMegabytes << 20}))
     {
     }
 
@@ -51,7 +52,8 @@ public:
         const bool isClass =
             IppNumber(ippFindAttribute(reply.response.get(), "printer-type", IPP_TAG_ENUM)) & CUPS_PRINTER_CLASS;
         std::string uri = connection.QueueUri(queue, isClass);
-        return std::unique_ptr<SpoolerPrinter>(std::make_unique<CupsPrinter>(context_, std::move(queue), std::move(uri)));
+        return std::unique_ptr<SpoolerPrinter>(
+            std::make_unique<CupsPrinter>(context_, std::move(queue), std::move(uri)));
     }
 
     SpoolerResult<std::vector<std::string>> PrinterNames() override

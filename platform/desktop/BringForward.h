@@ -16,4 +16,4 @@ inline void BringForward(QWidget& window)
     window.activateWindow();
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -12,18 +12,13 @@ SystemTrayIcon::SystemTrayIcon() : icon_(std::make_unique<QSystemTrayIcon>())
                          if (!handler_)
                              return;
                          switch (reason) {
-                         case QSystemTrayIcon::Trigger:
-                             handler_(MouseEvent::LeftDown, QCursor::pos());
-                             break;
+                         case QSystemTrayIcon::Trigger: handler_(MouseEvent::LeftDown, QCursor::pos()); break;
                          case QSystemTrayIcon::DoubleClick:
                              handler_(MouseEvent::LeftDoubleClick, QCursor::pos());
                              break;
-                         case QSystemTrayIcon::Context:
-                             handler_(MouseEvent::RightDown, QCursor::pos());
-                             break;
+                         case QSystemTrayIcon::Context: handler_(MouseEvent::RightDown, QCursor::pos()); break;
                          case QSystemTrayIcon::MiddleClick:
-                         case QSystemTrayIcon::Unknown:
-                             break;
+                         case QSystemTrayIcon::Unknown: break;
                          }
                      });
 }
@@ -72,4 +67,4 @@ void SystemTrayIcon::SetHandler(Handler handler)
     handler_ = std::move(handler);
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -33,4 +33,4 @@ private:
     Handler handler_;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -35,4 +35,4 @@ public:
     virtual void SetHandler(Handler handler) = 0;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

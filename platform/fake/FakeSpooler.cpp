@@ -50,8 +50,8 @@ public:
     {
         std::unique_lock lock(state_->mutex);
         const auto ready = [&] { return !blocks_->empty() || state_->failFetch.has_value(); };
-        const bool signalled = timeout ? state_->changed.wait_for(lock, stop, *timeout, ready)
-                                       : state_->changed.wait(lock, stop, ready);
+        const bool signalled =
+            timeout ? state_->changed.wait_for(lock, stop, *timeout, ready) : state_->changed.wait(lock, stop, ready);
         if (signalled)
             return WaitResult::Signalled;
         return stop.stop_requested() ? WaitResult::Stopped : WaitResult::TimedOut;

@@ -12,11 +12,11 @@ namespace ostrel {
 class FakeTrayIcon final : public TrayIcon {
 public:
     bool available = true;
-    bool refuseAdd = false; // every Add fails, as a busy tray may
+    bool refuseAdd = false;  // every Add fails, as a busy tray may
     bool shown = false;
     QIcon icon;
     QString tip;
-    QStringList calls; // "add", "modify", "delete", in order
+    QStringList calls;  // "add", "modify", "delete", in order
 
     bool Available() const override { return available; }
     bool Add(const QIcon& newIcon, const QString& newTip) override
@@ -59,4 +59,4 @@ private:
     Handler handler;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -103,33 +103,23 @@ struct Tone {
     bool filled = true;
 };
 
-} // namespace
+}  // namespace
 
 PaintedPicture PicturePainter::Paint(const PictureRow& row) const
 {
     switch (row.role) {
-    case PictureRole::ButtonNormal:
-        return {{Button(row, false)}};
-    case PictureRole::ButtonPressed:
-        return {{Button(row, true)}};
-    case PictureRole::ButtonDisabled:
-        return {{DisabledButton(row)}};
+    case PictureRole::ButtonNormal: return {{Button(row, false)}};
+    case PictureRole::ButtonPressed: return {{Button(row, true)}};
+    case PictureRole::ButtonDisabled: return {{DisabledButton(row)}};
     case PictureRole::PageNormal:
     case PictureRole::PagePressed:
-    case PictureRole::PageHover:
-        return {{PageButton(row)}};
-    case PictureRole::TitleButton:
-        return {{TitleButton(row)}};
-    case PictureRole::MainWindow:
-        return {{MainWindow(row)}};
-    case PictureRole::PageBar:
-        return {{PageBar(row)}};
-    case PictureRole::MessageBox:
-        return {{MessageBox(row)}};
-    case PictureRole::Dialog:
-        return {{Dialog(row)}};
-    case PictureRole::Cursor:
-        return {{Cursor(row)}};
+    case PictureRole::PageHover: return {{PageButton(row)}};
+    case PictureRole::TitleButton: return {{TitleButton(row)}};
+    case PictureRole::MainWindow: return {{MainWindow(row)}};
+    case PictureRole::PageBar: return {{PageBar(row)}};
+    case PictureRole::MessageBox: return {{MessageBox(row)}};
+    case PictureRole::Dialog: return {{Dialog(row)}};
+    case PictureRole::Cursor: return {{Cursor(row)}};
     case PictureRole::Icon: {
         PaintedPicture picture;
         for (int size : IconSizesUpTo(std::min(row.size.width(), row.size.height())))
@@ -159,7 +149,8 @@ QImage PicturePainter::Button(const PictureRow& row, bool pressed) const
     if (variant == QLatin1String("neutral")) {
         tone = {look_.neutralTop, look_.neutralBottom, look_.neutralEdge, look_.ink, false};
         if (pressed)
-            tone = {look_.neutralBottom.darker(106), look_.neutralBottom, look_.neutralEdge.darker(112), look_.ink, false};
+            tone = {look_.neutralBottom.darker(106), look_.neutralBottom, look_.neutralEdge.darker(112), look_.ink,
+                    false};
     } else {
         QColor base = look_.accent;
         QColor deep = look_.accentDeep;
@@ -275,8 +266,8 @@ QImage PicturePainter::TitleButton(const PictureRow& row) const
         painter.drawText(plate, Qt::AlignCenter, QStringLiteral("?"));
     } else {
         const qreal glyph = side * 0.75;
-        DrawGlyph(painter, row.variant, QRectF(plate.center().x() - glyph / 2, plate.center().y() - glyph / 2, glyph, glyph),
-                  look_.muted);
+        DrawGlyph(painter, row.variant,
+                  QRectF(plate.center().x() - glyph / 2, plate.center().y() - glyph / 2, glyph, glyph), look_.muted);
     }
     return image;
 }
@@ -487,7 +478,8 @@ QImage PicturePainter::Cursor(const PictureRow& row) const
     painter.drawLine(QPointF(22.8, 16), QPointF(22.8, 20.5));
     painter.end();
 
-    image.setText(QLatin1String(kHotSpotKey), QStringLiteral("%1,%2").arg(qRound(12.0 * row.size.width() / 32.0)).arg(1));
+    image.setText(QLatin1String(kHotSpotKey),
+                  QStringLiteral("%1,%2").arg(qRound(12.0 * row.size.width() / 32.0)).arg(1));
     return image;
 }
 
@@ -513,4 +505,4 @@ QImage PicturePainter::KeyOut(const QImage& drawn) const
     return result;
 }
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -59,4 +59,4 @@ private:
     int scale_ = 1;
 };
 
-} // namespace ostrel
+}  // namespace ostrel

@@ -25,7 +25,7 @@ struct SkinLook {
 
     QColor accent{0x2F, 0x6F, 0xDE};
     QColor accentDeep{0x23, 0x57, 0xB8};
-    QColor accentSecond{0x1F, 0xA2, 0xA6}; // far end of the top band
+    QColor accentSecond{0x1F, 0xA2, 0xA6};  // far end of the top band
     QColor success{0x23, 0x9B, 0x5E};
     QColor successDeep{0x1A, 0x7A, 0x49};
     QColor danger{0xD9, 0x4A, 0x43};
@@ -59,4 +59,4 @@ struct SkinLook {
     }
 };
 
-} // namespace ostrel
+}  // namespace ostrel

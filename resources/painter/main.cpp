@@ -22,7 +22,7 @@ int Fail(const QString& message)
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -87,7 +87,8 @@ int main(int argc, char** argv)
     if (!list.open(QIODevice::WriteOnly | QIODevice::Text))
         return Fail(QStringLiteral("cannot write the resource list"));
     QTextStream stream(&list);
-    stream << "<RCC>\n  <qresource prefix=\"/skin\">\n" << entries.join(QLatin1Char('\n')) << "\n  </qresource>\n</RCC>\n";
+    stream << "<RCC>\n  <qresource prefix=\"/skin\">\n"
+           << entries.join(QLatin1Char('\n')) << "\n  </qresource>\n</RCC>\n";
     stream.flush();
     if (!list.commit())
         return Fail(QStringLiteral("cannot write the resource list"));

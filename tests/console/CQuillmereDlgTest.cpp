@@ -57,7 +57,7 @@ public slots:
     void Open(const QUrl& url) { opened << url; }
 };
 
-} // namespace
+}  // namespace
 
 class CQuillmereDlgTest : public QObject {
     Q_OBJECT
@@ -175,7 +175,9 @@ void CQuillmereDlgTest::keyboardFollowsTheReadingOrderAndChoosesPages()
     CQuillmereDlg dialog({tray, {}});
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    const auto focused = [] { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); };
+    const auto focused = [] {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    };
     const auto tabs = [&](int count) {
         QStringList seen;
         for (int step = 0; step < count; ++step) {
@@ -382,8 +384,8 @@ void CQuillmereDlgTest::menusHoldTheirItemsInOrder()
              QStringList({"Show", "-", "Start monitoring", "Stop monitoring", "-", "Help Contents", "Help Index",
                           "Help Search", "-", "About", "Tell a friend", "-", "Exit"}));
     QCOMPARE(Captions(dialog.HelpButton().Menu()),
-             QStringList({"Help &Contents", "Help &Index", "Help &Search", "-", "&Product Page", "C&ompany Page",
-                          "-", "&Get Support", "&Tell a Friend", "-", "&About"}));
+             QStringList({"Help &Contents", "Help &Index", "Help &Search", "-", "&Product Page", "C&ompany Page", "-",
+                          "&Get Support", "&Tell a Friend", "-", "&About"}));
     QCOMPARE(Captions(dialog.SystemMenu()).mid(2), QStringList({"-", "&About Quillmere..."}));
     // A screen reader reads the tray menu's items by their captions.
     QAccessibleInterface* trayMenu = QAccessible::queryAccessibleInterface(&dialog.Menu());

@@ -91,7 +91,8 @@ void ConsoleCupsTest::choosePrinterAndCostThenTheMonitorRecordsAtThatCost()
     QVERIFY2(watching, "the monitor recorded no job of the printer the console chose");
     cups.Submit({"Laser", "alice", "Budget", cups.PdfWithPages(3)});
     cups.Submit({"Inkjet", "alice", "Not watched", cups.PdfWithPages(1)});
-    const std::string record = "<doc>Budget</doc><pages>3</pages><cost>21</cost><printer>Laser</printer><user>alice</user>";
+    const std::string record =
+        "<doc>Budget</doc><pages>3</pages><cost>21</cost><printer>Laser</printer><user>alice</user>";
     QVERIFY2(QTest::qWaitFor([&] { return yearLog().find(record) != std::string::npos; }, 90000), yearLog().c_str());
     QVERIFY(yearLog().find("Not watched") == std::string::npos);
     QVERIFY(host.Signal(SIGTERM));

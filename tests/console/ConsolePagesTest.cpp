@@ -77,7 +77,7 @@ QStringList Items(const QListWidget& list)
     return items;
 }
 
-} // namespace
+}  // namespace
 
 class ConsolePagesTest : public QObject {
     Q_OBJECT
@@ -144,24 +144,35 @@ QString ConsolePagesTest::Settings() const
 
 void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter_data()
 {
-    QTest::addColumn<int>("appRuns"); // -1: absent
-    QTest::addColumn<QString>("defaultPrinter"); // empty: none
+    QTest::addColumn<int>("appRuns");             // -1: absent
+    QTest::addColumn<QString>("defaultPrinter");  // empty: none
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("printerShown");
-    QTest::addColumn<QString>("centralStatus"); // as the monitor stores it; empty: no central database
+    QTest::addColumn<QString>("centralStatus");  // as the monitor stores it; empty: no central database
     QTest::addColumn<QString>("centralShown");
     const QString forty = QStringLiteral("Laser-on-the-third-floor-by-the-stairs-1");
-    const QString accented = QString("Imprimante-couleur-du-secr") + QChar(0xE9) + "tariat"; // é on bytes 26-27
+    const QString accented = QString("Imprimante-couleur-du-secr") + QChar(0xE9) + "tariat";  // é on bytes 26-27
     const QString waitingSince = QString::number(
         std::chrono::duration_cast<std::chrono::seconds>(LocalTimePoint(2026, 1, 2, 9, 5).time_since_epoch()).count());
-    QTest::newRow("absent, no default printer") << -1 << "" << "NOT Monitoring" << "No default printer" << "" << "";
-    QTest::newRow("1, a default printer")
-        << 1 << "Laser" << "Monitoring" << "Laser" << "0" << "Central database: up to date";
-    QTest::newRow("2 is not monitoring") << 2 << "Laser" << "NOT Monitoring" << "Laser" << "12 " + waitingSince
-                                         << "Central database: 12 records waiting since 09:05";
-    QTest::newRow("a 40-byte name is cut to 31") << 0 << forty << "NOT Monitoring" << forty.left(31) << "" << "";
-    QTest::newRow("never inside a character") << 0 << accented + "-2e" << "NOT Monitoring"
-                                              << QString::fromUtf8(accented.toUtf8().left(31)) << "" << "";
+    QTest::newRow("absent, no default printer") << -1 << ""
+                                                << "NOT Monitoring"
+                                                << "No default printer"
+                                                << ""
+                                                << "";
+    QTest::newRow("1, a default printer") << 1 << "Laser"
+                                          << "Monitoring"
+                                          << "Laser"
+                                          << "0"
+                                          << "Central database: up to date";
+    QTest::newRow("2 is not monitoring") << 2 << "Laser"
+                                         << "NOT Monitoring"
+                                         << "Laser"
+                                         << "12 " + waitingSince << "Central database: 12 records waiting since 09:05";
+    QTest::newRow("a 40-byte name is cut to 31") << 0 << forty << "NOT Monitoring" << forty.left(31) << ""
+                                                 << "";
+    QTest::newRow("never inside a character") << 0 << accented + "-2e"
+                                              << "NOT Monitoring" << QString::fromUtf8(accented.toUtf8().left(31)) << ""
+                                              << "";
 }
 
 void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter()
@@ -175,7 +186,8 @@ void ConsolePagesTest::statusPageShowsAppRunsUserAndDefaultPrinter()
     ConsoleSandbox::SetAppRuns(appRuns < 0 ? std::nullopt : std::optional<std::uint32_t>(appRuns));
     // The monitor's state is shown only where a central database is configured.
     RegValueString("Software\\Ostrel\\CentralDatabase", "", true).Set(centralStatus.isEmpty() ? "" : "service=ostrel");
-    RegValueString("Software\\Ostrel\\CentralStatus", "", true).Set(centralStatus.isEmpty() ? "0" : centralStatus.toStdString());
+    RegValueString("Software\\Ostrel\\CentralStatus", "", true)
+        .Set(centralStatus.isEmpty() ? "0" : centralStatus.toStdString());
     spooler_->SetDefaultPrinter(defaultPrinter.isEmpty() ? std::nullopt
                                                          : std::optional<std::string>(defaultPrinter.toStdString()));
     auto console = Console(spooler_);
@@ -218,11 +230,11 @@ void ConsolePagesTest::printersPageAppliesTheChosenPrinters_data()
 {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QStringList>("printers");
-    QTest::addColumn<int>("limit"); // 0: absent
+    QTest::addColumn<int>("limit");  // 0: absent
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("document"); // after the steps
+    QTest::addColumn<QString>("document");  // after the steps
     const QString limitOne = "There is already 1 printer monitored. Please remove it in order to add another one.";
     const QString laser7 = "<name>Laser</name><ID>3</ID><cost>7</cost><monitored>";
 
@@ -237,8 +249,7 @@ void ConsolePagesTest::printersPageAppliesTheChosenPrinters_data()
         << "<log><printers><name>Laser</name><ID>1</ID><cost>0</cost><monitored>1</monitored></printers></log>";
     QTest::newRow("remove, then add")
         << "<log><printers>" + laser7 + "1</monitored></printers></log>" << QStringList{"Laser", "Inkjet"} << 0
-        << QStringList{"row 0", "remove", "choose Inkjet", "add", "apply"} << QStringList{"Inkjet=0"}
-        << QStringList{}
+        << QStringList{"row 0", "remove", "choose Inkjet", "add", "apply"} << QStringList{"Inkjet=0"} << QStringList{}
         << "<log><printers><name>Inkjet</name><ID>4</ID><cost>0</cost><monitored>1</monitored>" + laser7 +
                "0</monitored></printers></log>";
     QTest::newRow("added again: keeps its ID and cost")
@@ -303,7 +314,9 @@ void ConsolePagesTest::printersPageAppliesTheChosenPrinters()
     QCOMPARE(Items(page.AllPrinters()), sorted);
 
     ModalCatcher catcher;
-    const auto item = [&](const QString& name) { return page.AllPrinters().findItems(name, Qt::MatchExactly).value(0); };
+    const auto item = [&](const QString& name) {
+        return page.AllPrinters().findItems(name, Qt::MatchExactly).value(0);
+    };
     const auto rowRect = [&](int row) {
         return page.Monitored().visualItemRect(page.Monitored().topLevelItem(row)).center();
     };
@@ -317,8 +330,7 @@ void ConsolePagesTest::printersPageAppliesTheChosenPrinters()
             const QPoint at = rowRect(step.mid(11).toInt());
             QTest::mouseClick(page.Monitored().viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(page.Monitored().viewport(), Qt::LeftButton, {}, at);
-        }
-        else if (step.startsWith("double ")) {
+        } else if (step.startsWith("double ")) {
             page.AllPrinters().setCurrentItem(item(step.mid(7)));
             emit page.AllPrinters().itemDoubleClicked(item(step.mid(7)));
         } else if (step.startsWith("row "))
@@ -373,33 +385,47 @@ void ConsolePagesTest::aLaterPrinterListReplacesAnEarlierOne()
 void ConsolePagesTest::settingsPageSetsCostsAndTheEmailSwitch_data()
 {
     QTest::addColumn<QString>("settings");
-    QTest::addColumn<QString>("printer"); // chosen; empty: none
-    QTest::addColumn<QString>("typed");   // then typed into the cost
-    QTest::addColumn<QString>("shownCost"); // after the choice
+    QTest::addColumn<QString>("printer");    // chosen; empty: none
+    QTest::addColumn<QString>("typed");      // then typed into the cost
+    QTest::addColumn<QString>("shownCost");  // after the choice
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QString>("document");
     QTest::addColumn<bool>("reset");
-    const QString done = "From now on all jobs printed will have this cost assigned. The jobs monitored util now will "
-                         "have the old cost.";
-    const QString two = "<log><printers><name>Laser 2</name><ID>2</ID><cost>5</cost><monitored>1</monitored>"
-                        "<name>Laser</name><ID>1</ID><cost></cost><monitored>1</monitored></printers></log>";
+    const QString done =
+        "From now on all jobs printed will have this cost assigned. The jobs monitored util now will "
+        "have the old cost.";
+    const QString two =
+        "<log><printers><name>Laser 2</name><ID>2</ID><cost>5</cost><monitored>1</monitored>"
+        "<name>Laser</name><ID>1</ID><cost></cost><monitored>1</monitored></printers></log>";
     QString laser12 = two;
     laser12.replace("<cost></cost>", "<cost>12</cost>");
     QString laser0 = two;
     laser0.replace("<cost></cost>", "<cost>0</cost>");
 
-    QTest::newRow("empty cost shown 0, 12 applied")
-        << two << "Laser" << "12" << "0" << QStringList{done} << laser12 << true;
-    QTest::newRow("0 applied") << two << "Laser" << "0" << "0" << QStringList{done} << laser0 << true;
-    QTest::newRow("Laser 2 shows its own") << two << "Laser 2" << "" << "5" << QStringList{done} << two << true;
-    QTest::newRow("not an integer") << two << "Laser" << "12x" << "0" << QStringList{"Please enter an integer."} << two
-                                    << false;
-    QTest::newRow("beyond 32 bits") << two << "Laser" << "4294967296" << "0"
-                                    << QStringList{"Please enter an integer."} << two << false;
-    QTest::newRow("negative: nothing") << two << "Laser" << "-3" << "0" << QStringList{} << two << false;
-    QTest::newRow("no printer chosen: nothing") << two << "" << "9" << "" << QStringList{} << two << false;
-    QTest::newRow("the entry vanished meanwhile")
-        << two << "Laser" << "vanish" << "0" << QStringList{done} << "<log></log>" << true;
+    QTest::newRow("empty cost shown 0, 12 applied") << two << "Laser"
+                                                    << "12"
+                                                    << "0" << QStringList{done} << laser12 << true;
+    QTest::newRow("0 applied") << two << "Laser"
+                               << "0"
+                               << "0" << QStringList{done} << laser0 << true;
+    QTest::newRow("Laser 2 shows its own") << two << "Laser 2"
+                                           << ""
+                                           << "5" << QStringList{done} << two << true;
+    QTest::newRow("not an integer") << two << "Laser"
+                                    << "12x"
+                                    << "0" << QStringList{"Please enter an integer."} << two << false;
+    QTest::newRow("beyond 32 bits") << two << "Laser"
+                                    << "4294967296"
+                                    << "0" << QStringList{"Please enter an integer."} << two << false;
+    QTest::newRow("negative: nothing") << two << "Laser"
+                                       << "-3"
+                                       << "0" << QStringList{} << two << false;
+    QTest::newRow("no printer chosen: nothing") << two << ""
+                                                << "9"
+                                                << "" << QStringList{} << two << false;
+    QTest::newRow("the entry vanished meanwhile") << two << "Laser"
+                                                  << "vanish"
+                                                  << "0" << QStringList{done} << "<log></log>" << true;
 }
 
 void ConsolePagesTest::settingsPageSetsCostsAndTheEmailSwitch()

@@ -24,8 +24,8 @@ public:
     ConsoleSandbox()
     {
         QDir(folder_.path()).mkpath(QStringLiteral("runtime"));
-        QFile::setPermissions(Path(QStringLiteral("runtime")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                     QFileDevice::ExeOwner);
+        QFile::setPermissions(Path(QStringLiteral("runtime")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QDir(folder_.path()).mkpath(QStringLiteral("app"));
         qputenv("OSTREL_REGISTRY_ROOT", Path(QStringLiteral("registry")).toUtf8());
         qputenv("XDG_RUNTIME_DIR", Path(QStringLiteral("runtime")).toUtf8());
@@ -92,4 +92,4 @@ private:
     QTimer timer_;
 };
 
-} // namespace ostrel::test
+}  // namespace ostrel::test

@@ -23,7 +23,7 @@ namespace email = ids::control::email;
 
 namespace {
 
-constexpr const char* kTexts[] = {"EEmailAddress",      "ESMTPName",  "ESMTPEmailAddress", "ESMTPEmailAddress4Server",
+constexpr const char* kTexts[] = {"EEmailAddress",        "ESMTPName", "ESMTPEmailAddress", "ESMTPEmailAddress4Server",
                                   "ESMTPPass4MailServer", "ESMTPAUTH", "ESMTPSRV"};
 
 void Forget()
@@ -42,7 +42,7 @@ std::optional<std::string> Stored(const char* name)
     return UnshiftText(RegValueString(std::string("Software\\Ostrel\\") + name, "").Get());
 }
 
-} // namespace
+}  // namespace
 
 class EmailSettingsDialogTest : public QObject {
     Q_OBJECT
@@ -65,7 +65,8 @@ private:
 void EmailSettingsDialogTest::initTestCase()
 {
     sandbox_ = std::make_unique<t::ConsoleSandbox>();
-    rights_ = std::make_unique<SaveRights>(sandbox_->AppFolder().toStdString(), [] { return std::optional<QString>(); });
+    rights_ =
+        std::make_unique<SaveRights>(sandbox_->AppFolder().toStdString(), [] { return std::optional<QString>(); });
 }
 
 void EmailSettingsDialogTest::Type(EmailSettingsDialog& dialog, const QMap<int, QString>& fields)
@@ -85,15 +86,24 @@ void EmailSettingsDialogTest::modifyChecksAndStores_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("stored");
-    QTest::newRow("a single @ passes") << "@" << "" << "0" << QStringList{} << true;
-    QTest::newRow("no address") << "" << "" << "0" << QStringList{"The Email Address is Empty"} << false;
-    QTest::newRow("no @") << "alice.example.org" << "" << "0" << QStringList{"Invalid Email Address"} << false;
-    QTest::newRow("a typed method, port -1") << "alice@example.org" << "XOAUTH2" << "-1" << QStringList{} << true;
-    QTest::newRow("a port that is no integer")
-        << "alice@example.org" << "" << "25x" << QStringList{"Please enter an integer."} << false;
+    QTest::newRow("a single @ passes") << "@"
+                                       << ""
+                                       << "0" << QStringList{} << true;
+    QTest::newRow("no address") << ""
+                                << ""
+                                << "0" << QStringList{"The Email Address is Empty"} << false;
+    QTest::newRow("no @") << "alice.example.org"
+                          << ""
+                          << "0" << QStringList{"Invalid Email Address"} << false;
+    QTest::newRow("a typed method, port -1") << "alice@example.org"
+                                             << "XOAUTH2"
+                                             << "-1" << QStringList{} << true;
+    QTest::newRow("a port that is no integer") << "alice@example.org"
+                                               << ""
+                                               << "25x" << QStringList{"Please enter an integer."} << false;
     QTest::newRow("every byte comes back")
-        << QString::fromUtf8("\xC3\xA9l\xC3\xA8ve+r\xC3\xBC@\xE6\x97\xA5\xE6\x9C\xAC.example") << "CRAM MD5" << "587"
-        << QStringList{} << true;
+        << QString::fromUtf8("\xC3\xA9l\xC3\xA8ve+r\xC3\xBC@\xE6\x97\xA5\xE6\x9C\xAC.example") << "CRAM MD5"
+        << "587" << QStringList{} << true;
 }
 
 void EmailSettingsDialogTest::modifyChecksAndStores()
@@ -122,8 +132,8 @@ void EmailSettingsDialogTest::modifyChecksAndStores()
     QCOMPARE(Stored("EEmailAddress"), stored ? std::optional<std::string>(recipient.toStdString()) : std::nullopt);
     QCOMPARE(t::ConsoleSandbox::Dword("EmailLog"), stored ? std::optional<std::uint32_t>(1) : std::nullopt);
     // The texts left empty were absent and stay absent.
-    for (const char* name : {"ESMTPName", "ESMTPEmailAddress", "ESMTPEmailAddress4Server", "ESMTPPass4MailServer",
-                             "ESMTPSRV"})
+    for (const char* name :
+         {"ESMTPName", "ESMTPEmailAddress", "ESMTPEmailAddress4Server", "ESMTPPass4MailServer", "ESMTPSRV"})
         QCOMPARE(Stored(name), std::nullopt);
     if (!stored)
         return;
@@ -137,7 +147,8 @@ void EmailSettingsDialogTest::modifyChecksAndStores()
     QCOMPARE(again.Field(email::kPort).text(), port);
     // EmailLog is written every time, even when it holds 1.
     LocalMachineHive().Set("Software\\Ostrel", "EmailLog", {RegType::Dword, std::string("\x01\x00\x00\x00", 4)});
-    const auto before = std::filesystem::last_write_time(RegistryRoot() / "HKEY_LOCAL_MACHINE/Software/Ostrel/EmailLog");
+    const auto before =
+        std::filesystem::last_write_time(RegistryRoot() / "HKEY_LOCAL_MACHINE/Software/Ostrel/EmailLog");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     QTest::mouseClick(again.Button(email::kModify), Qt::LeftButton);
     QVERIFY(std::filesystem::last_write_time(RegistryRoot() / "HKEY_LOCAL_MACHINE/Software/Ostrel/EmailLog") != before);
@@ -207,8 +218,7 @@ void EmailSettingsDialogTest::testEmailReachesTheMailServer()
     {
         t::ModalCatcher catcher;
         QTest::mouseClick(dialog.Button(email::kTestEmail), Qt::LeftButton);
-        QCOMPARE(catcher.texts,
-                 QStringList{"An email has been sent to your email address. Please check your inbox."});
+        QCOMPARE(catcher.texts, QStringList{"An email has been sent to your email address. Please check your inbox."});
     }
     QVERIFY(dialog.isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(sink.Count(), std::size_t(1), 10000);

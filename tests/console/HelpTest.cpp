@@ -45,8 +45,7 @@ void HelpTest::collectionHoldsTheIntroductionAndFindsLessons()
     QVERIFY(introduction.contains("<html"));
     QCOMPARE(window.CurrentTopic(), QUrl(IntroductionTopicUrl()));
     // Every topic of the contents can be read.
-    const QList<QUrl> topics =
-        window.Engine().files(QLatin1String(kHelpNamespace), QString(), QStringLiteral("htm"));
+    const QList<QUrl> topics = window.Engine().files(QLatin1String(kHelpNamespace), QString(), QStringLiteral("htm"));
     QVERIFY(topics.size() >= 8);
     for (const QUrl& topic : topics)
         QVERIFY2(!window.Engine().fileData(topic).isEmpty(), qPrintable(topic.toString()));
@@ -76,15 +75,15 @@ void HelpTest::commandsOpenTheirViews()
     QVERIFY(window && window->isVisible());
     QCOMPARE(int(window->CurrentView()), view);
     // The per-user copy of the collection, not the application folder's.
-    QVERIFY2(window->CollectionFile().startsWith(sandbox_->Path(QStringLiteral("cache"))), qPrintable(window->CollectionFile()));
+    QVERIFY2(window->CollectionFile().startsWith(sandbox_->Path(QStringLiteral("cache"))),
+             qPrintable(window->CollectionFile()));
     if (command == "lesson") {
         QSignalSpy finished(window, &HelpWindow::SearchFinished);
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 20000);
         QVERIFY(finished.first().first().toInt() >= 1);
         const auto hits = window->Engine().searchEngine()->searchResults(0, 100);
-        QVERIFY(std::any_of(hits.begin(), hits.end(), [](const QHelpSearchResult& hit) {
-            return hit.url() == QUrl(IntroductionTopicUrl());
-        }));
+        QVERIFY(std::any_of(hits.begin(), hits.end(),
+                            [](const QHelpSearchResult& hit) { return hit.url() == QUrl(IntroductionTopicUrl()); }));
     }
 }
 

@@ -40,7 +40,7 @@ QImage Screen()
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-} // namespace
+}  // namespace
 
 class QuillmereScreenTest : public QObject {
     Q_OBJECT
@@ -62,8 +62,8 @@ void QuillmereScreenTest::initTestCase()
 {
     sandbox_ = std::make_unique<ConsoleSandbox>();
     ConsoleSandbox::SetAppRuns(1);
-    trayer_.start(QStringLiteral("trayer"), {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-                                             "--width", "96", "--heighttype", "pixel", "--height", "32"});
+    trayer_.start(QStringLiteral("trayer"), {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width",
+                                             "96", "--heighttype", "pixel", "--height", "32"});
     QVERIFY2(trayer_.waitForStarted(), "trayer, the notification area of this test, does not start");
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
 }
@@ -88,17 +88,19 @@ void QuillmereScreenTest::windowShowsItsPictureAndComesBackFromTheTray()
     // key-coloured corners show the screen beneath.
     const QImage screen = Screen();
     QVERIFY(screen.save(QStringLiteral(OSTREL_SCREENSHOT_DIR "/quillmere.png")));
-    const QImage picture = SkinResources::Bitmap(ids::bitmap::kMainWindow).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture =
+        SkinResources::Bitmap(ids::bitmap::kMainWindow).toImage().convertToFormat(QImage::Format_RGB32);
     const QPoint origin = dialog.geometry().topLeft();
     const QRgb beneath = screen.pixel(5, 5);
     for (int y = 62; y < 78; ++y) {
         for (int x = 0; x < picture.width(); ++x) {
             const QRgb painted = picture.pixel(x, y);
             const QRgb expected = painted == ColourKey::kRgb ? beneath : painted;
-            QVERIFY2(screen.pixel(origin + QPoint(x, y)) == expected, qPrintable(QStringLiteral("at %1,%2").arg(x).arg(y)));
+            QVERIFY2(screen.pixel(origin + QPoint(x, y)) == expected,
+                     qPrintable(QStringLiteral("at %1,%2").arg(x).arg(y)));
         }
     }
-    QCOMPARE(QColor(screen.pixel(origin + QPoint(300, 200))), QColor(Qt::white)); // the status page
+    QCOMPARE(QColor(screen.pixel(origin + QPoint(300, 200))), QColor(Qt::white));  // the status page
 
     // Escape hides into the tray; a double click on the icon brings it back.
     QTest::keyClick(&dialog, Qt::Key_Escape);

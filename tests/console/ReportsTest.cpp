@@ -55,7 +55,7 @@ std::string Expected(const std::string& periodFile, const char* stylesheet, cons
     return head + periodFile.substr(head.size()) + "</log>";
 }
 
-} // namespace
+}  // namespace
 
 class ReportsTest : public QObject {
     Q_OBJECT
@@ -80,7 +80,7 @@ private:
     std::unique_ptr<t::ConsoleSandbox> sandbox_;
     std::unique_ptr<t::ReportAppFolder> folder_;
     std::shared_ptr<FakeSpooler> spooler_ = std::make_shared<FakeSpooler>();
-    FakeTrayIcon tray_; // outlives the console, which lets go of it when it goes
+    FakeTrayIcon tray_;  // outlives the console, which lets go of it when it goes
     std::unique_ptr<CQuillmereDlg> console_;
     t::Totals recorded_;
 };
@@ -110,15 +110,15 @@ void ReportsTest::init()
 
 void ReportsTest::everyWayToAskWritesTheDocumentAndOpensTheViewer_data()
 {
-    const auto today = [](ReportKind kind) {
-        return ResolvePeriod("Today", kind, SystemClock())->FileName();
-    };
+    const auto today = [](ReportKind kind) { return ResolvePeriod("Today", kind, SystemClock())->FileName(); };
     QTest::addColumn<QString>("way");
     QTest::addColumn<QString>("periodFile");
     QTest::addColumn<QString>("stylesheet");
-    QTest::newRow("printer") << "printer" << QString::fromStdString("Logs/Printers/Printer_2/" + today(ReportKind::Printer))
+    QTest::newRow("printer") << "printer"
+                             << QString::fromStdString("Logs/Printers/Printer_2/" + today(ReportKind::Printer))
                              << "printers.xsl";
-    QTest::newRow("user") << "user" << QString::fromStdString("Logs/Users/bob/" + today(ReportKind::User)) << "users.xsl";
+    QTest::newRow("user") << "user" << QString::fromStdString("Logs/Users/bob/" + today(ReportKind::User))
+                          << "users.xsl";
     QTest::newRow("aggregated") << "aggregated" << QString::fromStdString("Logs/" + today(ReportKind::Aggregated))
                                 << "style.xsl";
     QTest::newRow("default printer") << "default printer"
@@ -135,7 +135,7 @@ void ReportsTest::everyWayToAskWritesTheDocumentAndOpensTheViewer()
     CReportsPage& page = console_->ReportsPage();
     QCOMPARE(page.Periods().count(), 12);
     QCOMPARE(page.Periods().currentText(), QStringLiteral("Today"));
-    QCOMPARE(page.Printers().count(), 3); // Laser twice, as settings.xml lists it, and Ghost
+    QCOMPARE(page.Printers().count(), 3);  // Laser twice, as settings.xml lists it, and Ghost
     QCOMPARE(page.Printers().currentIndex(), -1);
     QCOMPARE(page.Users().itemText(0), QStringLiteral("carol"));
     QCOMPARE(page.Users().currentIndex(), -1);
@@ -160,8 +160,9 @@ void ReportsTest::everyWayToAskWritesTheDocumentAndOpensTheViewer()
         return;
     }
     QCOMPARE(catcher.texts, QStringList{kViewer});
-    const ReportKind kind = way == "user" ? ReportKind::User : way == "aggregated" ? ReportKind::Aggregated
-                                                                                   : ReportKind::Printer;
+    const ReportKind kind = way == "user"         ? ReportKind::User
+                            : way == "aggregated" ? ReportKind::Aggregated
+                                                  : ReportKind::Printer;
     const std::string caption = ResolvePeriod("Today", kind, SystemClock())->caption;
     QCOMPARE(File("Logs/DisplayReport.xml"),
              Expected(File(periodFile.toStdString()), stylesheet.toLatin1().constData(), caption));
@@ -178,11 +179,13 @@ void ReportsTest::askingWithoutAChoiceOrAReportTellsOrDoesNothing_data()
         << "ghost" << QStringList{"The selected printer is not monitored. Please check the Printers menu."};
     QTest::newRow("the default printer without an ID")
         << "default ghost" << QStringList{"The default printer is not monitored. Please check the Printers menu."};
-    QTest::newRow("a period without a file") << "last year" << QStringList{"The report your are trying to view does not exists."};
+    QTest::newRow("a period without a file")
+        << "last year" << QStringList{"The report your are trying to view does not exists."};
     QTest::newRow("the document cannot be written")
         << "unwritable"
-        << QStringList{"The report your are trying to view cannot be displayed. File could not be copyed to report "
-                       "folder."};
+        << QStringList{
+               "The report your are trying to view cannot be displayed. File could not be copyed to report "
+               "folder."};
 }
 
 void ReportsTest::askingWithoutAChoiceOrAReportTellsOrDoesNothing()
@@ -233,7 +236,7 @@ void ReportsTest::viewerKeysResizeAndFind()
     qInfo("shown after %lld ms", clock.elapsed());
     QVERIFY(viewer.ShowsTables());
     QCOMPARE(viewer.Jobs().model()->rowCount(), 100000);
-    QCOMPARE(viewer.Tables().count(), 3); // the jobs, per user, per printer
+    QCOMPARE(viewer.Tables().count(), 3);  // the jobs, per user, per printer
     QVERIFY(viewer.Totals().text().contains("100000"));
     QVERIFY(viewer.Page().toPlainText().contains("This year"));
 
@@ -308,9 +311,9 @@ void ReportsTest::anAccountOutsideTheGroupIsToldOnceAndAskedReportsGetTheSameAns
     const QString denied = QString::fromStdString(ReportsDeniedText("nobody", "ostrel"));
     QVERIFY(denied.contains(QStringLiteral("adduser nobody ostrel")));
     t::ModalCatcher catcher;
-    console_ = std::make_unique<CQuillmereDlg>(ConsoleEnvironment{
-        tray_, folder_->Path(), spooler_, [] { return std::optional<QString>(); }, nullptr,
-        [denied] { return std::optional<QString>(denied); }});
+    console_ = std::make_unique<CQuillmereDlg>(ConsoleEnvironment{tray_, folder_->Path(), spooler_,
+                                                                  [] { return std::optional<QString>(); }, nullptr,
+                                                                  [denied] { return std::optional<QString>(denied); }});
     console_->show();
     QTest::qWait(50);
     QCOMPARE(catcher.texts, QStringList{});  // nothing before the reports are opened

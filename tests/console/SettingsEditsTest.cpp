@@ -39,8 +39,8 @@ TEST(SettingsEditsTest, ConsoleAndMonitorEditingAtOnceLoseNothing)
     if (monitor == 0) {
         EventLogWriter writer(app, SystemClock());
         for (int i = 0; i < kRounds; ++i)
-            writer.Write({"\n<event><user>user" + std::to_string(i) + "</user></event>", "user" + std::to_string(i),
-                          "P0"});
+            writer.Write(
+                {"\n<event><user>user" + std::to_string(i) + "</user></event>", "user" + std::to_string(i), "P0"});
         std::_Exit(0);
     }
 
@@ -68,5 +68,5 @@ TEST(SettingsEditsTest, ConsoleAndMonitorEditingAtOnceLoseNothing)
     }
 }
 
-} // namespace
-} // namespace ostrel::test
+}  // namespace
+}  // namespace ostrel::test

@@ -33,7 +33,7 @@ bool Listening()
     return probe.waitForConnected(200);
 }
 
-} // namespace
+}  // namespace
 
 class SingleInstanceTest : public QObject {
     Q_OBJECT

@@ -25,8 +25,8 @@ namespace fs = std::filesystem;
 std::string Event(const std::string& user, const std::string& printer, int n = 1)
 {
     return "\n<event><day>05</day><month>03</month><year>2026</year><hour>10</hour><min>00</min><doc>d" +
-           std::to_string(n) + "</doc><pages>1</pages><cost>5</cost><printer>" + printer + "</printer><user>" +
-           user + "</user></event>";
+           std::to_string(n) + "</doc><pages>1</pages><cost>5</cost><printer>" + printer + "</printer><user>" + user +
+           "</user></event>";
 }
 
 size_t Count(const std::string& text, const std::string& part)
@@ -81,10 +81,12 @@ TEST_F(EventLogWriterTest, TheFirstRecordOfADayStartsPaddedFilesTheNextAppends)
 
 TEST_F(EventLogWriterTest, FilesAreChosenByTheDateOfWritingNotOfSubmission)
 {
-    clock_.Advance(std::chrono::duration_cast<std::chrono::milliseconds>(LocalTimePoint(2027, 1, 1, 0, 1) - clock_.Now()));
-    const std::string late = "\n<event><day>31</day><month>12</month><year>2026</year><hour>23</hour><min>58</min>"
-                             "<doc>x</doc><pages>1</pages><cost>0</cost><printer>Laser</printer><user>john</user>"
-                             "</event>";
+    clock_.Advance(
+        std::chrono::duration_cast<std::chrono::milliseconds>(LocalTimePoint(2027, 1, 1, 0, 1) - clock_.Now()));
+    const std::string late =
+        "\n<event><day>31</day><month>12</month><year>2026</year><hour>23</hour><min>58</min>"
+        "<doc>x</doc><pages>1</pages><cost>0</cost><printer>Laser</printer><user>john</user>"
+        "</event>";
     writer_.Write({late, "john", "Laser"});
     for (const std::string name :
          {"d_20270101.xml", "w_1_2027.xml", "m_01_2027.xml", "q_1_2027.xml", "s_1_2027.xml", "y_2027.xml"})
@@ -103,7 +105,9 @@ TEST_F(EventLogWriterTest, NamesFromJobsNeverLeaveTheLogsTree)
     EXPECT_EQ(Read("Printers/y_2026.xml"), head_ + Event("../../escape", "Gone printer"));
     for (const auto& entry : fs::recursive_directory_iterator(folder_.Path())) {
         const std::string path = fs::relative(entry.path(), folder_.Path()).string();
-        EXPECT_TRUE(path.starts_with("Logs") || path.starts_with("settings.xml") || path == EventLogWriter::kJournalName) << path;
+        EXPECT_TRUE(path.starts_with("Logs") || path.starts_with("settings.xml") ||
+                    path == EventLogWriter::kJournalName)
+            << path;
     }
 }
 
@@ -137,8 +141,9 @@ TEST_F(EventLogWriterTest, AnEditOfTheSettingsOrADeletedFileIsSeenByTheNextRecor
 {
     Write("maria", "Laser", 1);
     // The console replaces the document; an administrator edits it in place.
-    ReplaceFile(folder_ / "settings.xml", "<log><printers><name>Laser</name><ID>7</ID><cost>5</cost>"
-                                          "<monitored>1</monitored></printers><users></users></log>");
+    ReplaceFile(folder_ / "settings.xml",
+                "<log><printers><name>Laser</name><ID>7</ID><cost>5</cost>"
+                "<monitored>1</monitored></printers><users></users></log>");
     Write("maria", "Laser", 2);
     std::ofstream(folder_ / "settings.xml", std::ios::trunc)
         << "<log><printers><name>Laser</name><ID>8</ID><cost>5</cost><monitored>1</monitored></printers></log>";
@@ -168,8 +173,9 @@ struct Crash {
 TEST_F(EventLogWriterTest, AReplayPutsARecordACrashInterruptedIntoEachFileOnce)
 {
     const Crash crashes[] = {
-        {"taken", false, 0, 0},       {"placed", true, 0, 0},       {"in seven", true, 7, 0},
-        {"torn in the eighth", true, 7, 40}, {"torn new file", true, 0, 3}, {"in all, not done", true, 18, 0},
+        {"taken", false, 0, 0},        {"placed", true, 0, 0},
+        {"in seven", true, 7, 0},      {"torn in the eighth", true, 7, 40},
+        {"torn new file", true, 0, 3}, {"in all, not done", true, 18, 0},
     };
     int n = 0;
     for (const Crash& crash : crashes) {
@@ -349,9 +355,9 @@ TEST_F(EventLogWriterTest, WhatItMakesIsForTheGroupAloneWhateverTheUmask)
         struct stat status {};
         ASSERT_EQ(::lstat(entry.path().c_str(), &status), 0);
         const std::string path = fs::relative(entry.path(), folder_.Path()).string();
-        const mode_t expected = S_ISDIR(status.st_mode)                 ? kPrivateFolderMode
+        const mode_t expected = S_ISDIR(status.st_mode)                ? kPrivateFolderMode
                                 : path == EventLogWriter::kJournalName ? mode_t{0600}
-                                                                        : kPrivateFileMode;
+                                                                       : kPrivateFileMode;
         EXPECT_EQ(status.st_mode & 07777, expected) << path;
         files += S_ISREG(status.st_mode);
     }

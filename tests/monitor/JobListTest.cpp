@@ -38,15 +38,23 @@ TEST(JobList, ANotificationForAnUnknownJobCreatesItThenSetsTheField)
     };
     const SpoolerTime when{2026, 2, 2, 3, 9, 5, 7, 0};
     const Case cases[] = {
-        {"user", {kJobNotifyType, notify_field::kUserName, 9, std::string("maria")}, [](PrintJob& j) { j.user = "maria"; }},
-        {"document", {kJobNotifyType, notify_field::kDocument, 9, std::string("a.pdf")},
+        {"user",
+         {kJobNotifyType, notify_field::kUserName, 9, std::string("maria")},
+         [](PrintJob& j) { j.user = "maria"; }},
+        {"document",
+         {kJobNotifyType, notify_field::kDocument, 9, std::string("a.pdf")},
          [](PrintJob& j) { j.document = "a.pdf"; }},
-        {"status text", {kJobNotifyType, notify_field::kStatusText, 9, std::string("printing")},
+        {"status text",
+         {kJobNotifyType, notify_field::kStatusText, 9, std::string("printing")},
          [](PrintJob& j) { j.statusText = "printing"; }},
         {"status", {kJobNotifyType, notify_field::kStatus, 9, 0x10u}, [](PrintJob& j) { j.status = 0x10; }},
-        {"pages printed", {kJobNotifyType, notify_field::kPagesPrinted, 9, 2u}, [](PrintJob& j) { j.pagesPrinted = 2; }},
+        {"pages printed",
+         {kJobNotifyType, notify_field::kPagesPrinted, 9, 2u},
+         [](PrintJob& j) { j.pagesPrinted = 2; }},
         {"total pages", {kJobNotifyType, notify_field::kTotalPages, 9, 3u}, [](PrintJob& j) { j.totalPages = 3; }},
-        {"submission time", {kJobNotifyType, notify_field::kSubmitted, 9, when}, [&](PrintJob& j) { j.submitted = when; }},
+        {"submission time",
+         {kJobNotifyType, notify_field::kSubmitted, 9, when},
+         [&](PrintJob& j) { j.submitted = when; }},
         {"unknown field", {kJobNotifyType, 14, 9, 5u}, [](PrintJob&) {}},
         {"text for a number field", {kJobNotifyType, notify_field::kTotalPages, 9, std::string("3")}, [](PrintJob&) {}},
     };

@@ -93,8 +93,9 @@ TEST(JobRecorder, WithoutDocumentNamesEveryFileHoldsADashAndIsOtherwiseTheSame)
     };
     Site sites[] = {{std::nullopt, true}, {1, true}, {0, false}, {2, false}};
     for (Site& site : sites) {
-        ASSERT_TRUE(ReplaceFile(site.app / "settings.xml", "<log><printers><name>Laser</name><ID>1</ID><cost>5</cost>"
-                                                           "<monitored>1</monitored></printers></log>"));
+        ASSERT_TRUE(ReplaceFile(site.app / "settings.xml",
+                                "<log><printers><name>Laser</name><ID>1</ID><cost>5</cost>"
+                                "<monitored>1</monitored></printers></log>"));
         DirectoryRegistry registry(site.store.Path());
         EventLogWriter writer(site.app.Path().string(), clock);
         JobRecorder recorder(writer, registry);

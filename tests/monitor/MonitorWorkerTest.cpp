@@ -68,7 +68,7 @@ TEST_F(MonitorWorkerTest, MonitorsFollowAppRunsWithoutReloading)
     WriteSettings(Entry("A", "5", "1") + Entry("B", "2", "0") + Entry("C", "", "1"));
     SetDword("Reset", 7);
     StartWorker();
-    EXPECT_EQ(Stored("Reset"), 0u);  // 1 at the start, cleared by the first reload
+    EXPECT_EQ(Stored("Reset"), 0u);                   // 1 at the start, cleared by the first reload
     EXPECT_EQ(tasks_.RunningPrinters(), Printers{});  // AppRuns is missing
 
     SetDword("AppRuns", 1);

@@ -79,11 +79,10 @@ TEST(OldLogCleanerRules, OnTheFirstTheFirstAndTheRealLastDayOfThePreviousMonthSt
         int yesterday;  // the last day of the month before
     };
     const Case cases[] = {
-        {2023, 1, 31}, {2023, 2, 31}, {2023, 3, 28}, {2023, 4, 31}, {2023, 5, 30}, {2023, 6, 31},
-        {2023, 7, 30}, {2023, 8, 31}, {2023, 9, 31}, {2023, 10, 30}, {2023, 11, 31}, {2023, 12, 30},
-        {2024, 1, 31}, {2024, 2, 31}, {2024, 3, 29}, {2024, 4, 31}, {2024, 5, 30}, {2024, 6, 31},
-        {2024, 7, 30}, {2024, 8, 31}, {2024, 9, 31}, {2024, 10, 30}, {2024, 11, 31}, {2024, 12, 30},
-        {2100, 3, 28},  // divisible by 4, yet a common year
+        {2023, 1, 31},  {2023, 2, 31},  {2023, 3, 28},  {2023, 4, 31},  {2023, 5, 30},  {2023, 6, 31}, {2023, 7, 30},
+        {2023, 8, 31},  {2023, 9, 31},  {2023, 10, 30}, {2023, 11, 31}, {2023, 12, 30}, {2024, 1, 31}, {2024, 2, 31},
+        {2024, 3, 29},  {2024, 4, 31},  {2024, 5, 30},  {2024, 6, 31},  {2024, 7, 30},  {2024, 8, 31}, {2024, 9, 31},
+        {2024, 10, 30}, {2024, 11, 31}, {2024, 12, 30}, {2100, 3, 28},  // divisible by 4, yet a common year
     };
     for (const auto& c : cases) {
         const CleanupDate today = At(c.year, c.month, 1);
@@ -125,11 +124,21 @@ TEST(OldLogCleanerRules, LaterInTheMonthTodayAndYesterdayStay)
 
 TEST(OldLogCleanerRules, WeekFilesOfThisAndThePreviousWeekStay)
 {
-    ExpectFates(At(2024, 1, 3), {{"w_1_2024.xml", kKeep}, {"w_53_2023.xml", kKeep}, {"w_52_2023.xml", kDelete},
-                                 {"w_1_2023.xml", kDelete}, {"w_53_2022.xml", kDelete}, {"w_2_2024.xml", kDelete}},
+    ExpectFates(At(2024, 1, 3),
+                {{"w_1_2024.xml", kKeep},
+                 {"w_53_2023.xml", kKeep},
+                 {"w_52_2023.xml", kDelete},
+                 {"w_1_2023.xml", kDelete},
+                 {"w_53_2022.xml", kDelete},
+                 {"w_2_2024.xml", kDelete}},
                 "week 1");
-    ExpectFates(At(2024, 3, 5), {{"w_10_2024.xml", kKeep}, {"w_9_2024.xml", kKeep}, {"w_9_2023.xml", kDelete},
-                                 {"w_10_2023.xml", kDelete}, {"w_8_2024.xml", kDelete}, {"w_11_2024.xml", kDelete}},
+    ExpectFates(At(2024, 3, 5),
+                {{"w_10_2024.xml", kKeep},
+                 {"w_9_2024.xml", kKeep},
+                 {"w_9_2023.xml", kDelete},
+                 {"w_10_2023.xml", kDelete},
+                 {"w_8_2024.xml", kDelete},
+                 {"w_11_2024.xml", kDelete}},
                 "week 10");
     ExpectFates(At(2023, 12, 31), {{"w_53_2023.xml", kKeep}, {"w_52_2023.xml", kKeep}, {"w_51_2023.xml", kDelete}},
                 "week 53");
@@ -137,30 +146,49 @@ TEST(OldLogCleanerRules, WeekFilesOfThisAndThePreviousWeekStay)
 
 TEST(OldLogCleanerRules, MonthFiles)
 {
-    ExpectFates(At(2024, 1, 15), {{"m_12_2023.xml", kKeep}, {"m_01_2024.xml", kKeep}, {"m_11_2023.xml", kDelete},
-                                  {"m_12_2022.xml", kDelete}, {"m_06_2024.xml", kKeep}},
+    ExpectFates(At(2024, 1, 15),
+                {{"m_12_2023.xml", kKeep},
+                 {"m_01_2024.xml", kKeep},
+                 {"m_11_2023.xml", kDelete},
+                 {"m_12_2022.xml", kDelete},
+                 {"m_06_2024.xml", kKeep}},
                 "January");
     ExpectFates(At(2024, 2, 15), {{"m_01_2024.xml", kKeep}, {"m_02_2024.xml", kKeep}, {"m_12_2023.xml", kDelete}},
                 "February");
-    ExpectFates(At(2024, 7, 15), {{"m_05_2024.xml", kDelete}, {"m_01_2024.xml", kDelete}, {"m_06_2024.xml", kKeep},
-                                  {"m_07_2024.xml", kKeep}, {"m_03_2023.xml", kKeep}, {"m_12_2025.xml", kKeep}},
+    ExpectFates(At(2024, 7, 15),
+                {{"m_05_2024.xml", kDelete},
+                 {"m_01_2024.xml", kDelete},
+                 {"m_06_2024.xml", kKeep},
+                 {"m_07_2024.xml", kKeep},
+                 {"m_03_2023.xml", kKeep},
+                 {"m_12_2025.xml", kKeep}},
                 "July");
 }
 
 TEST(OldLogCleanerRules, QuarterAndSemesterFiles)
 {
-    ExpectFates(At(2024, 2, 15), {{"q_1_2024.xml", kKeep}, {"q_4_2023.xml", kKeep}, {"q_3_2023.xml", kDelete},
-                                  {"q_1_2023.xml", kDelete}, {"q_2_2024.xml", kDelete}},
+    ExpectFates(At(2024, 2, 15),
+                {{"q_1_2024.xml", kKeep},
+                 {"q_4_2023.xml", kKeep},
+                 {"q_3_2023.xml", kDelete},
+                 {"q_1_2023.xml", kDelete},
+                 {"q_2_2024.xml", kDelete}},
                 "first quarter");
-    ExpectFates(At(2024, 8, 15), {{"q_3_2024.xml", kKeep}, {"q_2_2024.xml", kKeep}, {"q_1_2024.xml", kDelete},
-                                  {"q_4_2023.xml", kDelete}},
-                "third quarter");
-    ExpectFates(At(2024, 3, 15), {{"s_1_2024.xml", kKeep}, {"s_2_2023.xml", kKeep}, {"s_1_2023.xml", kDelete},
-                                  {"s_2_2022.xml", kDelete}, {"s_2_2024.xml", kDelete}},
+    ExpectFates(
+        At(2024, 8, 15),
+        {{"q_3_2024.xml", kKeep}, {"q_2_2024.xml", kKeep}, {"q_1_2024.xml", kDelete}, {"q_4_2023.xml", kDelete}},
+        "third quarter");
+    ExpectFates(At(2024, 3, 15),
+                {{"s_1_2024.xml", kKeep},
+                 {"s_2_2023.xml", kKeep},
+                 {"s_1_2023.xml", kDelete},
+                 {"s_2_2022.xml", kDelete},
+                 {"s_2_2024.xml", kDelete}},
                 "first half-year");
-    ExpectFates(At(2024, 10, 15), {{"s_1_2024.xml", kKeep}, {"s_2_2024.xml", kKeep}, {"s_1_2023.xml", kDelete},
-                                   {"s_2_2023.xml", kDelete}},
-                "second half-year");
+    ExpectFates(
+        At(2024, 10, 15),
+        {{"s_1_2024.xml", kKeep}, {"s_2_2024.xml", kKeep}, {"s_1_2023.xml", kDelete}, {"s_2_2023.xml", kDelete}},
+        "second half-year");
 }
 
 TEST(OldLogCleanerRules, YearFilesAndOtherNamesAreNeverDeleted)
@@ -168,8 +196,13 @@ TEST(OldLogCleanerRules, YearFilesAndOtherNamesAreNeverDeleted)
     ExpectFates(At(2024, 3, 10),
                 // Which names are period files at all is the period files' own
                 // table (PeriodKeysTest); here, that the cleaner leaves the others.
-                {{"y_1999.xml", kKeep}, {"y_2024.xml", kKeep}, {"Report.xml", kNone}, {"settings.xml", kNone},
-                 {"old_d_20240101.xml", kNone}, {"w_05_2024.xml", kNone}, {"d_2024O101.xml", kNone}},
+                {{"y_1999.xml", kKeep},
+                 {"y_2024.xml", kKeep},
+                 {"Report.xml", kNone},
+                 {"settings.xml", kNone},
+                 {"old_d_20240101.xml", kNone},
+                 {"w_05_2024.xml", kNone},
+                 {"d_2024O101.xml", kNone}},
                 "10 March");
 }
 
@@ -195,15 +228,18 @@ protected:
 const Names kDue = {"d_20240201.xml", "d_20240308.xml", "m_01_2024.xml", "q_3_2023.xml",
                     "s_1_2023.xml",   "w_10_2023.xml",  "w_8_2024.xml"};
 // Kept on 10 March 2024 and on 11 March 2024 at midnight.
-const Names kStaying = {"Report.xml",   "d_20240310.xml", "m_02_2024.xml", "m_03_2024.xml", "notes_d_1.xml",
-                        "q_1_2024.xml", "q_4_2023.xml",   "s_1_2024.xml",  "s_2_2023.xml",  "w_10_2024.xml",
-                        "w_9_2024.xml", "y_2023.xml"};
+const Names kStaying = {"Report.xml",    "d_20240310.xml", "m_02_2024.xml", "m_03_2024.xml",
+                        "notes_d_1.xml", "q_1_2024.xml",   "q_4_2023.xml",  "s_1_2024.xml",
+                        "s_2_2023.xml",  "w_10_2024.xml",  "w_9_2024.xml",  "y_2023.xml"};
 
 TEST_F(OldLogCleanerTest, PassesEveryTwelveHoursOverTheWholeTree)
 {
-    const std::vector<fs::path> folders = {Logs(), Logs() / "Users" / "w_alice", Logs() / "Users" / "bob d_x",
+    const std::vector<fs::path> folders = {Logs(),
+                                           Logs() / "Users" / "w_alice",
+                                           Logs() / "Users" / "bob d_x",
                                            Logs() / "Users" / "w_alice" / "deeper",
-                                           Logs() / "Printers" / "Printer_1", Logs() / "Printers" / "Printer_w_2"};
+                                           Logs() / "Printers" / "Printer_1",
+                                           Logs() / "Printers" / "Printer_w_2"};
     for (const auto& folder : folders) {
         for (const auto& name : kDue)
             Write(folder / name);

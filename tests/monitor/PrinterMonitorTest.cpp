@@ -30,8 +30,9 @@ class PrinterMonitorTest : public ::testing::Test {
 protected:
     PrinterMonitorTest()
     {
-        ReplaceFile(folder_ / "settings.xml", "<log><printers><name>Laser</name><ID>1</ID><cost>5</cost>"
-                                              "<monitored>1</monitored></printers><users></users></log>");
+        ReplaceFile(folder_ / "settings.xml",
+                    "<log><printers><name>Laser</name><ID>1</ID><cost>5</cost>"
+                    "<monitored>1</monitored></printers><users></users></log>");
         monitor_.Assign("Laser", "5");
     }
     ~PrinterMonitorTest() override { monitor_.Stop(); }
@@ -129,7 +130,8 @@ TEST_F(PrinterMonitorTest, TheStoppingAndTheStartingMonitorOfAReloadNeverRecordT
     const auto times = [this](std::uint32_t id, std::uint32_t pages) {
         const std::string log = YearLog();
         size_t count = 0;
-        for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos; at = log.find(Recorded(id, pages), at + 1))
+        for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos;
+             at = log.find(Recorded(id, pages), at + 1))
             ++count;
         return count;
     };
@@ -197,7 +199,8 @@ TEST_F(PrinterMonitorTest, JobsThatEndWhileNobodyWatchesAreFoundInTheHistoryOnce
     const std::string log = YearLog();
     for (const auto& [id, pages, times] : {std::tuple{1u, 3u, 1u}, {2u, 1u, 1u}, {3u, 4u, 0u}, {4u, 2u, 1u}}) {
         size_t count = 0;
-        for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos; at = log.find(Recorded(id, pages), at + 1))
+        for (size_t at = log.find(Recorded(id, pages)); at != std::string::npos;
+             at = log.find(Recorded(id, pages), at + 1))
             ++count;
         EXPECT_EQ(count, times) << "job " << id << "\n" << log;
     }

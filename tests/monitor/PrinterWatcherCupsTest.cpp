@@ -84,8 +84,10 @@ TEST_F(PrinterWatcherCupsTest, AQueuedJobIsLearnedWithoutEndingAWait)
 {
     auto watcher = Watch("stopped");
     WaitLoop loop{*watcher};
-    const std::uint32_t queued = SharedScheduler().Submit(
-        {.printer = "stopped", .user = "alice", .title = "Plans; $(id) `id` \"x\"", .file = SharedScheduler().PdfWithPages(1)});
+    const std::uint32_t queued = SharedScheduler().Submit({.printer = "stopped",
+                                                           .user = "alice",
+                                                           .title = "Plans; $(id) `id` \"x\"",
+                                                           .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(loop.Until([&] {
         const PrintJob* job = Find(*watcher, queued);
         return job && job->user == "alice" && job->submitted.year != 0;
@@ -95,8 +97,8 @@ TEST_F(PrinterWatcherCupsTest, AQueuedJobIsLearnedWithoutEndingAWait)
     EXPECT_FALSE(Find(*watcher, queued)->Finished());
 
     // Another job that leaves ends a wait; the queued one stays.
-    const std::uint32_t marker =
-        SharedScheduler().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = SharedScheduler().PdfWithPages(1)});
+    const std::uint32_t marker = SharedScheduler().Submit(
+        {.printer = "stopped", .user = "bert", .title = "marker", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(loop.Until([&] { return Find(*watcher, marker) != nullptr; }));
     SharedScheduler().Cancel(marker);
     ASSERT_TRUE(loop.UntilFinished(marker));
@@ -130,9 +132,12 @@ TEST_F(PrinterWatcherCupsTest, EachEndedJobEndsOneWaitFinishedWithCupsCount)
         auto watcher = Watch(c.printer);
         WaitLoop loop{*watcher};
         const std::string user = std::string("user-") + c.printer;
-        const std::uint32_t id = SharedScheduler().Submit({.printer = c.printer, .user = user, .title = c.what,
-                                                  .file = SharedScheduler().PdfWithPages(c.pages), .copies = c.copies,
-                                                  .hold = c.ending == Ending::HoldThenCancel});
+        const std::uint32_t id = SharedScheduler().Submit({.printer = c.printer,
+                                                           .user = user,
+                                                           .title = c.what,
+                                                           .file = SharedScheduler().PdfWithPages(c.pages),
+                                                           .copies = c.copies,
+                                                           .hold = c.ending == Ending::HoldThenCancel});
         if (c.ending != Ending::Print) {
             ASSERT_TRUE(loop.Until([&] { return Find(*watcher, id) != nullptr; }));
             SharedScheduler().Cancel(id);
@@ -151,8 +156,8 @@ TEST_F(PrinterWatcherCupsTest, EachEndedJobEndsOneWaitFinishedWithCupsCount)
 TEST_F(PrinterWatcherCupsTest, StopWakesABlockedWaitWithin100Milliseconds)
 {
     auto watcher = Watch("stopped");
-    const test::StoppedWait stopped =
-        test::StopABlockedWait([&](std::stop_token stop) { return watcher->WaitForChanges(kDeleted, std::nullopt, stop); });
+    const test::StoppedWait stopped = test::StopABlockedWait(
+        [&](std::stop_token stop) { return watcher->WaitForChanges(kDeleted, std::nullopt, stop); });
     ASSERT_TRUE(stopped.slept);
     EXPECT_EQ(stopped.result, 0);
     EXPECT_LT(stopped.wakeDelay, 100ms);
@@ -163,12 +168,14 @@ TEST_F(PrinterWatcherCupsTest, ARestartedSchedulerStillReportsTheNextJob)
     auto watcher = Watch("raw");
     WaitLoop loop{*watcher};
     const auto file = SharedScheduler().PdfWithPages(1);
-    const std::uint32_t before = SharedScheduler().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
+    const std::uint32_t before =
+        SharedScheduler().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
     ASSERT_TRUE(loop.UntilFinished(before));
     watcher->RemoveJob(before);
 
     SharedScheduler().Restart();
-    const std::uint32_t after = SharedScheduler().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
+    const std::uint32_t after =
+        SharedScheduler().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
     ASSERT_TRUE(loop.UntilFinished(after));
     EXPECT_EQ(Find(*watcher, after)->user, "jon");
     EXPECT_EQ(Find(*watcher, before), nullptr);

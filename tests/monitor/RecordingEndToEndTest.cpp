@@ -106,8 +106,8 @@ TEST_F(RecordingEndToEndTest, EveryJobLandsOnceInEachOfItsEighteenFiles)
         {"<doc>a../../etc/passwd caf\xC3\xA9</doc><pages>1</pages><cost>5</cost>"
          "<printer>Laser</printer><user>bob</user>",
          "bob", "Printer_1"},
-        {"<doc>Changed my mind</doc><pages>0</pages><cost>0</cost><printer>Inkjet</printer><user>alice</user>",
-         "alice", "Printer_2"},
+        {"<doc>Changed my mind</doc><pages>0</pages><cost>0</cost><printer>Inkjet</printer><user>alice</user>", "alice",
+         "Printer_2"},
     };
     ASSERT_TRUE(Eventually([&] {
         const std::string log = YearLog();
@@ -126,7 +126,7 @@ TEST_F(RecordingEndToEndTest, EveryJobLandsOnceInEachOfItsEighteenFiles)
                                             "y_" + keys.year + ".xml"};
     for (const auto& job : jobs)
         for (const std::string& folder : {std::string(), "Users/" + std::string(job.user) + "/",
-                                         "Printers/" + std::string(job.printerFolder) + "/"})
+                                          "Printers/" + std::string(job.printerFolder) + "/"})
             for (const auto& name : names)
                 EXPECT_EQ(Count(Log(folder + name), job.record), 1u) << folder + name << ": " << job.record;
 
@@ -180,10 +180,12 @@ protected:
     // Prints until a probe is recorded: from then on the monitor watches.
     bool AwaitProbe()
     {
-        return Eventually([&] {
-            cups_.Submit({"RawA", "prober", "probe", cups_.PdfWithPages(1)});
-            return Count(DayLog(), "<doc>probe</doc>") > 0;
-        }, 30s);
+        return Eventually(
+            [&] {
+                cups_.Submit({"RawA", "prober", "probe", cups_.PdfWithPages(1)});
+                return Count(DayLog(), "<doc>probe</doc>") > 0;
+            },
+            30s);
     }
 
     TempFolder folder_;
@@ -231,11 +233,21 @@ TEST_F(HostOnRawQueues, PagesCupsDoesNotCountAreCountedFromTheDocumentTimesItsCo
                    pcl = document("four.pcl", PclWithPages(4)), text = document("listing.txt", TextWithLines(100));
     const std::string wholePdf = MinimalPdf(6);
     const std::vector<Printed> printed = {
-        {"pdf once", pdf, 1, 3}, {"pdf twice", pdf, 2, 6}, {"ps once", ps, 1, 2}, {"ps twice", ps, 2, 4},
-        {"pcl once", pcl, 1, 4}, {"pcl twice", pcl, 2, 8}, {"text once", text, 1, 2}, {"text twice", text, 2, 4},
+        {"pdf once", pdf, 1, 3},
+        {"pdf twice", pdf, 2, 6},
+        {"ps once", ps, 1, 2},
+        {"ps twice", ps, 2, 4},
+        {"pcl once", pcl, 1, 4},
+        {"pcl twice", pcl, 2, 8},
+        {"text once", text, 1, 2},
+        {"text twice", text, 2, 4},
         // Damaged and hostile: what can be made of them, or nothing.
         {"truncated pdf", document("cut.pdf", wholePdf.substr(0, wholePdf.size() / 2)), 1, 0},
-        {"pcl repeat", document("repeat.pcl", "\x1b" "E\x1b&l999999999Xpage\x0c"), 1, 9999},
+        {"pcl repeat",
+         document("repeat.pcl",
+                  "\x1b"
+                  "E\x1b&l999999999Xpage\x0c"),
+         1, 9999},
         {"ps claim", document("claim.ps", "%!PS-Adobe-3.0\n%%Pages: 1000000000\nshowpage\n"), 1, 1},
     };
     for (const Printed& job : printed)

@@ -29,7 +29,6 @@ using namespace std::chrono_literals;
 using test::CupsServer;
 using test::SharedScheduler;
 
-
 class CupsSpoolerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { SharedScheduler(); }
@@ -71,8 +70,8 @@ public:
     {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         while (!done()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left <= 0ms)
                 return false;
             if (changes_->Wait(left, {}) != ChangeNotification::WaitResult::Signalled)
@@ -87,7 +86,10 @@ public:
         return true;
     }
 
-    bool UntilFinished(std::uint32_t jobId) { return Until([&] { return TimesFinished(jobId) > 0; }); }
+    bool UntilFinished(std::uint32_t jobId)
+    {
+        return Until([&] { return TimesFinished(jobId) > 0; });
+    }
 
     int TimesFinished(std::uint32_t jobId) const
     {
@@ -168,7 +170,8 @@ public:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof(address);
         if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ::listen(listener_, 8) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             throw std::runtime_error("cannot listen on the loopback");
         port_ = ntohs(address.sin_port);
         thread_ = std::jthread([this](std::stop_token stop) { Serve(stop); });
@@ -264,7 +267,8 @@ TEST_F(CupsSpoolerTest, WatchAndQueueListingsGoOnWhileThePumpWaitsForAnAnswer)
     EXPECT_TRUE(std::any_of(block.entries.begin(), block.entries.end(),
                             [&](const NotifyEntry& entry) { return entry.jobId == queued; }));
     const std::vector<SpoolerJob> notYetGone = pump->JobsNotYetGone("stopped");
-    EXPECT_TRUE(std::any_of(notYetGone.begin(), notYetGone.end(), [&](const SpoolerJob& job) { return job.id == queued; }));
+    EXPECT_TRUE(
+        std::any_of(notYetGone.begin(), notYetGone.end(), [&](const SpoolerJob& job) { return job.id == queued; }));
     pump->Unwatch("stopped", second.get());
     pump->Unwatch("stopped", first.get());
     // None of that waited for the pump: it is still in its first request.
@@ -281,7 +285,7 @@ TEST_F(CupsSpoolerTest, OpeningAPrinterNeedsAQueueTheSchedulerKnows)
     const std::pair<std::string, std::uint32_t> cases[] = {
         {"laser", 0},
         {"LASER", 0},  // CUPS names ignore case
-        {"team", 0},  // a class
+        {"team", 0},   // a class
         {"raw", 0},
         {"nosuch", spooler_error::kInvalidPrinterName},
         {"", spooler_error::kInvalidPrinterName},
@@ -331,8 +335,10 @@ TEST_F(CupsSpoolerTest, TheQueueListingHoldsTheJobsNotYetDone)
     auto before = (*printer)->JobCount();
     ASSERT_TRUE(before);
     const auto file = SharedScheduler().PdfWithPages(1);
-    const std::uint32_t first = SharedScheduler().Submit({.printer = "stopped", .user = "fay", .title = "one", .file = file});
-    const std::uint32_t second = SharedScheduler().Submit({.printer = "stopped", .user = "gus", .title = "two", .file = file});
+    const std::uint32_t first =
+        SharedScheduler().Submit({.printer = "stopped", .user = "fay", .title = "one", .file = file});
+    const std::uint32_t second =
+        SharedScheduler().Submit({.printer = "stopped", .user = "gus", .title = "two", .file = file});
 
     auto count = (*printer)->JobCount();
     ASSERT_TRUE(count);
@@ -365,8 +371,8 @@ TEST_F(CupsSpoolerTest, AQueuedJobIsAnnouncedWithItsUserTitleAndTimeButNoDeletio
     // Whatever a job carries is data, never a command.
     const std::string title = "Budget; rm -rf ~ $(reboot) `id` \"quoted\" 'single' \xC3\xBC\xE2\x82\xAC";
     const std::time_t submittedAfter = std::time(nullptr);
-    const std::uint32_t queued =
-        SharedScheduler().Submit({.printer = "stopped", .user = "o'hara-\xC3\xA9", .title = title, .file = SharedScheduler().PdfWithPages(1)});
+    const std::uint32_t queued = SharedScheduler().Submit(
+        {.printer = "stopped", .user = "o'hara-\xC3\xA9", .title = title, .file = SharedScheduler().PdfWithPages(1)});
     const std::time_t submittedBefore = std::time(nullptr);
 
     ASSERT_TRUE(follower.Until([&] {
@@ -382,8 +388,8 @@ TEST_F(CupsSpoolerTest, AQueuedJobIsAnnouncedWithItsUserTitleAndTimeButNoDeletio
         EXPECT_FALSE(block.changes & printer_change::kDeleteJob);
 
     // A second job that ends proves the stream went on; the first stays.
-    const std::uint32_t marker =
-        SharedScheduler().Submit({.printer = "stopped", .user = "bert", .title = "marker", .file = SharedScheduler().PdfWithPages(1)});
+    const std::uint32_t marker = SharedScheduler().Submit(
+        {.printer = "stopped", .user = "bert", .title = "marker", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(follower.Until([&] { return follower.live.contains(marker); }));
     SharedScheduler().Cancel(marker);
     ASSERT_TRUE(follower.UntilFinished(marker));
@@ -418,8 +424,8 @@ TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
         {"through a class", "team", 1, 1, Ending::Print, 1, job_status::kPrinted | job_status::kComplete, 1},
         {"cancelled while queued", "stopped", 3, 1, Ending::CancelQueued, 0, job_status::kDeleted, std::nullopt},
         {"held then cancelled", "laser", 3, 1, Ending::HoldThenCancel, 0, job_status::kDeleted, std::nullopt},
-        {"held then released", "ink", 2, 1, Ending::HoldThenRelease, 2,
-         job_status::kPrinted | job_status::kComplete, 2},
+        {"held then released", "ink", 2, 1, Ending::HoldThenRelease, 2, job_status::kPrinted | job_status::kComplete,
+         2},
     };
     auto spooler = MakeCupsSpooler();
     for (const EndingCase& c : cases) {
@@ -427,9 +433,12 @@ TEST_F(CupsSpoolerTest, EveryWayAJobEndsFinishesItWithTheCountOfCups)
         Follower follower(*spooler, c.printer);
         const bool hold = c.ending == Ending::HoldThenCancel || c.ending == Ending::HoldThenRelease;
         const std::string user = std::string("user-") + c.printer;
-        const std::uint32_t id = SharedScheduler().Submit({.printer = c.printer, .user = user, .title = c.what,
-                                                  .file = SharedScheduler().PdfWithPages(c.pages), .copies = c.copies,
-                                                  .hold = hold});
+        const std::uint32_t id = SharedScheduler().Submit({.printer = c.printer,
+                                                           .user = user,
+                                                           .title = c.what,
+                                                           .file = SharedScheduler().PdfWithPages(c.pages),
+                                                           .copies = c.copies,
+                                                           .hold = hold});
         if (c.ending != Ending::Print) {
             ASSERT_TRUE(follower.Until([&] { return follower.live.contains(id); }));
             if (hold) {
@@ -494,7 +503,8 @@ TEST_F(CupsSpoolerTest, AJobThatComesAndGoesWhileThePumpIdlesIsFinishedOnceWithI
     Follower follower(*spooler, "laser");
     // Watch makes the pump poll once at once; its connection shows it did.
     const auto polled = std::chrono::steady_clock::now() + 10s;
-    while (SharedScheduler().ConnectionsFromThisProcess() < connections + 2 && std::chrono::steady_clock::now() < polled)
+    while (SharedScheduler().ConnectionsFromThisProcess() < connections + 2 &&
+           std::chrono::steady_clock::now() < polled)
         std::this_thread::sleep_for(1ms);
     ASSERT_EQ(SharedScheduler().ConnectionsFromThisProcess(), connections + 2);
     const std::uint32_t id = SharedScheduler().Submit(
@@ -545,11 +555,13 @@ TEST_F(CupsSpoolerTest, JobsAreStillSeenAfterTheSchedulerRestarts)
         auto spooler = MakeCupsSpooler();
         Follower follower(*spooler, "raw");
         const auto file = SharedScheduler().PdfWithPages(1);
-        const std::uint32_t before = SharedScheduler().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
+        const std::uint32_t before =
+            SharedScheduler().Submit({.printer = "raw", .user = "ida", .title = "before", .file = file});
         ASSERT_TRUE(follower.UntilFinished(before));
 
         SharedScheduler().Restart(forgetSubscriptions);
-        const std::uint32_t after = SharedScheduler().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
+        const std::uint32_t after =
+            SharedScheduler().Submit({.printer = "raw", .user = "jon", .title = "after", .file = file});
         ASSERT_TRUE(follower.UntilFinished(after));
         EXPECT_EQ(follower.FinishedJob(after)->user, "jon");
         EXPECT_EQ(follower.FinishedJob(after)->document, "after");
@@ -563,8 +575,8 @@ TEST_F(CupsSpoolerTest, APrinterAddedLaterOpensOnceItExists)
     EXPECT_EQ(spooler->OpenPrinter("latecomer").Error(), spooler_error::kInvalidPrinterName);
     SharedScheduler().AddRawPrinters({"latecomer"});
     Follower follower(*spooler, "latecomer");
-    const std::uint32_t id =
-        SharedScheduler().Submit({.printer = "latecomer", .user = "kim", .title = "late", .file = SharedScheduler().PdfWithPages(1)});
+    const std::uint32_t id = SharedScheduler().Submit(
+        {.printer = "latecomer", .user = "kim", .title = "late", .file = SharedScheduler().PdfWithPages(1)});
     ASSERT_TRUE(follower.UntilFinished(id));
     EXPECT_EQ(follower.FinishedJob(id)->user, "kim");
 }
@@ -582,7 +594,8 @@ TEST_F(CupsSpoolerTest, ABurstOfJobsIsFollowedEvenWhenTheSchedulerDropsEvents)
         users[SharedScheduler().Submit({.printer = "raw", .user = user, .title = "burst", .file = file})] = user;
     }
     ASSERT_TRUE(follower.Until([&] {
-        return std::all_of(users.begin(), users.end(), [&](const auto& job) { return follower.TimesFinished(job.first); });
+        return std::all_of(users.begin(), users.end(),
+                           [&](const auto& job) { return follower.TimesFinished(job.first); });
     }));
     for (const auto& [id, user] : users) {
         EXPECT_EQ(follower.TimesFinished(id), 1) << id;

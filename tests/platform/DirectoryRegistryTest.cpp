@@ -72,9 +72,15 @@ TEST_F(DirectoryRegistryTest, UnsafeNamesAreRejectedAndNothingIsCreated)
         std::string name;
     };
     const std::vector<Case> cases = {
-        {"Software", "."},         {"Software", ".."},          {"Software", ".hidden"},
-        {"Software", "a/b"},       {"Software", ""},            {"..", "escaped"},
-        {"Software\\..\\..", "x"}, {"Software\\.git", "value"}, {"Software/Ostrel", "value"},
+        {"Software", "."},
+        {"Software", ".."},
+        {"Software", ".hidden"},
+        {"Software", "a/b"},
+        {"Software", ""},
+        {"..", "escaped"},
+        {"Software\\..\\..", "x"},
+        {"Software\\.git", "value"},
+        {"Software/Ostrel", "value"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key + " / " + c.name);

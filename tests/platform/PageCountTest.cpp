@@ -87,21 +87,37 @@ TEST(PageCountTest, CountsEachFormatAndStaysBoundedOnDamagedDocuments)
         {"500-page PDF", MinimalPdf(500), Format::Pdf, 500},
         {"PDF after a PJL prologue", "\x1b%-12345X@PJL ENTER LANGUAGE=PDF\n" + MinimalPdf(2), Format::Pdf, 2},
         {"truncated PDF", Half(MinimalPdf(6)), Format::Pdf, 0},
-        {"PDF whose page tree loops", "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
-                                      "2 0 obj << /Type /Pages /Kids [2 0 R] /Count 1 >> endobj\n"
-                                      "trailer << /Root 1 0 R >>\n%%EOF\n",
+        {"PDF whose page tree loops",
+         "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+         "2 0 obj << /Type /Pages /Kids [2 0 R] /Count 1 >> endobj\n"
+         "trailer << /Root 1 0 R >>\n%%EOF\n",
          Format::Pdf, 0},
         {"2-page PostScript", test::PostScriptWithPages(2), Format::PostScript, 2},
-        {"PostScript without DSC", "%!\n(a) show showpage\n(b) show showpage\n/x {showpage} def\n",
-         Format::PostScript, 3},
+        {"PostScript without DSC", "%!\n(a) show showpage\n(b) show showpage\n/x {showpage} def\n", Format::PostScript,
+         3},
         {"PostScript totals at the end", "%!PS-Adobe-3.0\n%%Pages: (atend)\nshowpage\n%%Trailer\n%%Pages: 2\n",
          Format::PostScript, 2},
         {"PostScript claiming 10^9 pages", "%!PS-Adobe-3.0\n%%Pages: 1000000000\nshowpage\n", Format::PostScript, 1},
         {"4-page PCL", test::PclWithPages(4), Format::Pcl, 4},
-        {"PCL asking 3 copies", "\x1b" "E\x1b&l3XOne page\x0c\x1b" "E", Format::Pcl, 3},
-        {"PCL with a huge repeat count", "\x1b" "E\x1b&l999999999Xpage\x0c\x1b&l0Hx", Format::Pcl, 5000},
-        {"PCL raster data longer than the file", "\x1b" "Eab\x1b*b99999999W\x0c\x0c", Format::Pcl, 1},
-        {"PCL of resets only", "\x1b" "E\x1b" "E\x1b" "E", Format::Pcl, 0},
+        {"PCL asking 3 copies",
+         "\x1b"
+         "E\x1b&l3XOne page\x0c\x1b"
+         "E",
+         Format::Pcl, 3},
+        {"PCL with a huge repeat count",
+         "\x1b"
+         "E\x1b&l999999999Xpage\x0c\x1b&l0Hx",
+         Format::Pcl, 5000},
+        {"PCL raster data longer than the file",
+         "\x1b"
+         "Eab\x1b*b99999999W\x0c\x0c",
+         Format::Pcl, 1},
+        {"PCL of resets only",
+         "\x1b"
+         "E\x1b"
+         "E\x1b"
+         "E",
+         Format::Pcl, 0},
         {"3-page PCL XL", test::PclXlWithPages(3), Format::PclXl, 3},
         {"PCL XL page copies", ") HP-PCL XL;2;0\n\x43\xc0\x02\xf8\x31\x44\x43\x44", Format::PclXl, 3},
         {"truncated PCL XL", Half(test::PclXlWithPages(10)), Format::PclXl, 3},
@@ -115,7 +131,11 @@ TEST(PageCountTest, CountsEachFormatAndStaysBoundedOnDamagedDocuments)
         {"66 lines of text", test::TextWithLines(66), Format::Text, 1},
         {"text with form feeds", "one\fand two\f\fand four", Format::Text, 4},
         {"nothing", "", Format::Unknown, 0},
-        {"binary data", std::string("\x7f" "ELF\x02\x01\x01\x00", 8), Format::Unknown, 0},
+        {"binary data",
+         std::string("\x7f"
+                     "ELF\x02\x01\x01\x00",
+                     8),
+         Format::Unknown, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DetectFormat(c.document), c.format) << c.what;
@@ -133,7 +153,12 @@ TEST(PageCountTest, ImpressionsAreSidesTimesCopies)
         std::uint32_t pages, copies, numberUp, impressions;
     };
     const Case cases[] = {
-        {3, 1, 1, 3}, {3, 2, 1, 6}, {3, 1, 2, 2}, {3, 2, 4, 2}, {0, 5, 1, 0}, {7, 0, 0, 7},
+        {3, 1, 1, 3},
+        {3, 2, 1, 6},
+        {3, 1, 2, 2},
+        {3, 2, 4, 2},
+        {0, 5, 1, 0},
+        {7, 0, 0, 7},
         {100000, 100000, 1, 0xffffffffu},
     };
     for (const Case& c : cases)

@@ -163,9 +163,11 @@ TEST_F(SafeFolderTest, FilesAndFoldersAsTheLogsTreeUsesThem)
     for (const FolderEntry& entry : listing.value)
         types[entry.name] = entry.type;
     using Type = FolderEntry::Type;
-    EXPECT_EQ(types, (std::map<std::string, Type>{{"Printers", Type::Folder}, {"Report.xml", Type::File},
-                                                 {"Users", Type::Folder}, {"pipe.xml", Type::Other},
-                                                 {"y_2024.xml", Type::Link}}));
+    EXPECT_EQ(types, (std::map<std::string, Type>{{"Printers", Type::Folder},
+                                                  {"Report.xml", Type::File},
+                                                  {"Users", Type::Folder},
+                                                  {"pipe.xml", Type::Other},
+                                                  {"y_2024.xml", Type::Link}}));
 
     // Remove deletes read-only files, and never a folder.
     ::chmod((app_ / "Logs/Report.xml").c_str(), 0444);
@@ -198,8 +200,8 @@ TEST_F(SafeFolderTest, FailuresCarryTheErrnoOfTheFailingCall)
     };
     const Case cases[] = {
         fileCase("a missing file", logs.value.OpenFile("Users/alice/none.xml", O_RDONLY), SafeStatus::Missing, ENOENT),
-        fileCase("a missing folder on the way", logs.value.OpenFile("Users/carol/d.xml", O_RDONLY),
-                 SafeStatus::Missing, ENOENT),
+        fileCase("a missing folder on the way", logs.value.OpenFile("Users/carol/d.xml", O_RDONLY), SafeStatus::Missing,
+                 ENOENT),
         fileCase("a linked file", logs.value.OpenFile("y_2024.xml", O_RDONLY), SafeStatus::Link, ELOOP),
         fileCase("a bad name, no call made", logs.value.OpenFile("../secret", O_RDONLY), SafeStatus::BadName, 0),
         fileCase("a file that opens", logs.value.OpenFile("Users/alice/d_20240310.xml", O_RDONLY), SafeStatus::Ok, 0),

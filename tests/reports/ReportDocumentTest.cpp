@@ -261,8 +261,9 @@ TEST(ReportDocumentNames, NamesFindTheFoldersTheMonitorWrote)
 TEST(ReportDocumentBuild, ExactBytesForEveryShapeOfPeriodFile)
 {
     const std::string header = kMachineHeader + "<period>2026</period>";
-    const std::string record = "\n<event><day>05</day><month>03</month><year>2026</year><hour>09</hour><min>30</min>"
-                               "<doc>a</doc><pages>1</pages><cost>5</cost><printer>P</printer><user>u</user></event>";
+    const std::string record =
+        "\n<event><day>05</day><month>03</month><year>2026</year><hour>09</hour><min>30</min>"
+        "<doc>a</doc><pages>1</pages><cost>5</cost><printer>P</printer><user>u</user></event>";
     const std::string blanks(kBlanks, ' ');
     const std::string rest(kBlanks - header.size(), ' ');
     struct Case {
@@ -278,7 +279,8 @@ TEST(ReportDocumentBuild, ExactBytesForEveryShapeOfPeriodFile)
         {"a record half written", blanks + record + record.substr(0, 40), header + rest + record + "</log>"},
         {"only a record half written", blanks + record.substr(0, 30), header + rest + "</log>"},
         {"a line end after the last record", blanks + record + "\n", header + rest + record + "</log>"},
-        {"records written on Windows", blanks + "\r" + record + "\r" + record, header + rest + "\r" + record + "\r" + record + "</log>"},
+        {"records written on Windows", blanks + "\r" + record + "\r" + record,
+         header + rest + "\r" + record + "\r" + record + "</log>"},
         {"a short blank run keeps every record", std::string(10, ' ') + record, header + record + "</log>"},
         {"no blank run at all", record, header + record + "</log>"},
         {"text that is no record stays, to show the damage", blanks + record + "junk",
@@ -290,8 +292,9 @@ TEST(ReportDocumentBuild, ExactBytesForEveryShapeOfPeriodFile)
 
 TEST(ReportDocumentBuild, HeadersNameTheirStylesheetsAndFitTheBlankRun)
 {
-    const std::pair<ReportKind, std::string> cases[] = {
-        {ReportKind::Printer, kPrinterHeader}, {ReportKind::User, kUserHeader}, {ReportKind::Aggregated, kMachineHeader}};
+    const std::pair<ReportKind, std::string> cases[] = {{ReportKind::Printer, kPrinterHeader},
+                                                        {ReportKind::User, kUserHeader},
+                                                        {ReportKind::Aggregated, kMachineHeader}};
     // The longest caption any period gives.
     const std::string longestCaption = "<period>Week 53 of 2026</period><period>2nd Semester of 2026</period>";
     for (const auto& [kind, header] : cases) {

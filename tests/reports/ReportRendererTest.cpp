@@ -50,8 +50,8 @@ protected:
         zone_ = std::make_unique<ZoneGuard>("UTC0");
         app_ = std::make_unique<test::ReportAppFolder>();
         app_->WriteSettings({{"Laser", "1"}, {"Büro Farbe", "2"}});
-        const std::vector<std::pair<std::string, int>> users = {
-            {"anna", 1}, {"bob", 63}, {"chris", 64}, {"dora", 65}, {"Jürgen", 130}, {"東京", 7}};
+        const std::vector<std::pair<std::string, int>> users = {{"anna", 1},  {"bob", 63},     {"chris", 64},
+                                                                {"dora", 65}, {"Jürgen", 130}, {"東京", 7}};
         int n = 0;
         for (const auto& [user, count] : users) {
             for (int i = 0; i < count; ++i, ++n) {
@@ -219,8 +219,8 @@ protected:
                              const std::string& printer = "P", const std::string& user = "u")
     {
         return "\n<event><day>05</day><month>03</month><year>2026</year><hour>09</hour><min>07</min><doc>" + doc +
-               "</doc><pages>" + pages + "</pages><cost>" + cost + "</cost><printer>" + printer +
-               "</printer><user>" + user + "</user></event>";
+               "</doc><pages>" + pages + "</pages><cost>" + cost + "</cost><printer>" + printer + "</printer><user>" +
+               user + "</user></event>";
     }
 
     static std::string Document(ReportKind kind, const std::string& events)
@@ -234,8 +234,9 @@ protected:
 TEST_F(HandWrittenReportTest, CostsShowAsMoneyWithTwoDecimals)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"0", "0.00"}, {"5", "0.05"}, {"10", "0.10"}, {"100", "1.00"}, {"123456", "1,234.56"},
-        {"2147483647", "21,474,836.47"}, {"-250", "-2.50"},
+        {"0", "0.00"},     {"5", "0.05"},          {"10", "0.10"},
+        {"100", "1.00"},   {"123456", "1,234.56"}, {"2147483647", "21,474,836.47"},
+        {"-250", "-2.50"},
     };
     for (const auto& [cents, shown] : cases) {
         const auto html = RenderReport(Document(ReportKind::Printer, Event("d", "1", cents)), folder_.Path());
@@ -275,7 +276,8 @@ TEST_F(HandWrittenReportTest, FailuresComeBackAsMessagesAndPrintNothing)
 {
     const std::string good = Document(ReportKind::User, Event("d", "1", "5"));
     std::string noInstruction = good;
-    noInstruction.erase(noInstruction.find("<?xml-stylesheet"), noInstruction.find("<log>") - noInstruction.find("<?xml-stylesheet"));
+    noInstruction.erase(noInstruction.find("<?xml-stylesheet"),
+                        noInstruction.find("<log>") - noInstruction.find("<?xml-stylesheet"));
     const auto withHref = [&](const std::string& href) {
         std::string document = good;
         document.replace(document.find("users.xsl"), 9, href);
@@ -294,14 +296,15 @@ TEST_F(HandWrittenReportTest, FailuresComeBackAsMessagesAndPrintNothing)
         std::string says;
     };
     const Case cases[] = {
-        {"a record cut short in the middle",
-         Document(ReportKind::User, event + event.substr(0, 60) + event), "not well-formed XML (line "},
+        {"a record cut short in the middle", Document(ReportKind::User, event + event.substr(0, 60) + event),
+         "not well-formed XML (line "},
         {"not XML at all", "no report here", "not well-formed XML"},
         {"bytes that are not UTF-8", Document(ReportKind::User, Event("caf\xE9", "1", "5")), "not well-formed XML"},
         {"no stylesheet instruction", noInstruction, "names no stylesheet"},
         {"a stylesheet outside the folder", withHref("../users.xsl"), "not a file in the document's folder"},
         {"an absolute stylesheet path", withHref("/etc/passwd"), "not a file in the document's folder"},
-        {"a stylesheet on the network", withHref("http://example.com/users.xsl"), "not a file in the document's folder"},
+        {"a stylesheet on the network", withHref("http://example.com/users.xsl"),
+         "not a file in the document's folder"},
         {"a file URL", withHref("file:///etc/users.xsl"), "not a file in the document's folder"},
         {"a missing stylesheet", withHref("gone.xsl"), "The stylesheet 'gone.xsl' of the report is missing from"},
         {"a stylesheet that is not XML", withHref("not-xml.xsl"), "cannot be used"},
@@ -325,7 +328,8 @@ TEST_F(HandWrittenReportTest, AStylesheetCannotWriteFiles)
     ASSERT_TRUE(ReplaceFile(folder_ / "writes.xsl",
                             "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'"
                             " xmlns:exsl='http://exslt.org/common' extension-element-prefixes='exsl'>"
-                            "<xsl:template match='/'><exsl:document href='" + target.string() +
+                            "<xsl:template match='/'><exsl:document href='" +
+                                target.string() +
                                 "' method='text'>owned</exsl:document><p>done</p></xsl:template></xsl:stylesheet>"));
     std::string document = Document(ReportKind::User, Event("d", "1", "5"));
     document.replace(document.find("users.xsl"), 9, "writes.xsl");
@@ -360,8 +364,8 @@ TEST_F(HandWrittenReportTest, AStylesheetReadsOnlyFilesOfTheDocumentsFolder)
     for (const auto& c : cases) {
         ASSERT_TRUE(ReplaceFile(folder_ / "reads.xsl",
                                 "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-                                "<xsl:template match='/'><p><xsl:value-of select=\"document('" + c.href +
-                                    "')/x\"/></p></xsl:template></xsl:stylesheet>"));
+                                "<xsl:template match='/'><p><xsl:value-of select=\"document('" +
+                                    c.href + "')/x\"/></p></xsl:template></xsl:stylesheet>"));
         std::string document = Document(ReportKind::User, Event("d", "1", "5"));
         document.replace(document.find("users.xsl"), 9, "reads.xsl");
         const auto html = RenderReport(document, folder_.Path());
@@ -451,7 +455,8 @@ TEST(CentralDocumentTest, StylesheetsShowAServerColumnOnlyForJobsThatCarryIt)
     };
     for (const Sheet& sheet : {Sheet{"style", ReportKind::Aggregated, 6}, Sheet{"printers", ReportKind::Printer, 5},
                                Sheet{"users", ReportKind::User, 5}}) {
-        const std::string stylesheet = *ReadFileBytes(test::ReportAppFolder::ShippedStylesheet(sheet.name + std::string(".xsl")));
+        const std::string stylesheet =
+            *ReadFileBytes(test::ReportAppFolder::ShippedStylesheet(sheet.name + std::string(".xsl")));
         const ReportResult<std::string> before = RenderWithStylesheet(local, stylesheet);
         ASSERT_TRUE(before) << before.Error();
         EXPECT_EQ(*before, *ReadFileBytes(golden / ("local-" + std::string(sheet.name) + ".html"))) << sheet.name;

@@ -129,8 +129,8 @@ std::vector<std::string> HtmlTexts(const std::string& html, const std::string& x
         void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
     };
     std::unique_ptr<xmlDoc, DocFree> doc(htmlReadMemory(html.data(), static_cast<int>(html.size()), "report.html",
-                                                        "UTF-8", HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                                                     HTML_PARSE_NONET));
+                                                        "UTF-8",
+                                                        HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET));
     if (!doc)
         throw std::runtime_error("the HTML cannot be parsed");
     std::unique_ptr<xmlXPathContext, ContextFree> context(xmlXPathNewContext(doc.get()));

@@ -20,7 +20,9 @@ TEST(SafeText, XmlTextKeepsValidUtf8AndReplacesTheRest)
         {"plain", "report.pdf", "report.pdf"},
         {"accents and emoji", "R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x96\xA8", "R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x96\xA8"},
         {"tab and line ends stay", "a\tb\r\nc", "a\tb\r\nc"},
-        {"controls", "a\x01"s + "b\x1F\x7F" + "\0"s, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"controls", "a\x01"s + "b\x1F\x7F" + "\0"s,
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"latin-1 byte", "caf\xE9", "caf\xEF\xBF\xBD"},
         {"truncated sequence at the end", "ab\xE2\x82", "ab\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"overlong slash", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},

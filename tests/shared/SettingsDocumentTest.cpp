@@ -40,7 +40,10 @@ TEST(SettingsDocumentTest, WorkedExampleIsBuiltByteForByte)
     EXPECT_TRUE(editor.Edit([](std::string& text) { return settings_text::AddPrinter(text, "Laser 2", "0") == "2"; }));
     EXPECT_TRUE(editor.Edit([](std::string& text) { return settings_text::SetMonitored(text, "Laser 1", false); }));
     EXPECT_TRUE(editor.Edit([](std::string& text) { return settings_text::SetCost(text, "Laser 2", "5"); }));
-    EXPECT_FALSE(editor.Edit([](std::string& text) { text = "dropped"; return false; }));
+    EXPECT_FALSE(editor.Edit([](std::string& text) {
+        text = "dropped";
+        return false;
+    }));
     EXPECT_TRUE(editor.AddUser("john"));
     EXPECT_TRUE(editor.AddUser("maria"));
     EXPECT_FALSE(editor.AddUser("john"));
@@ -131,8 +134,9 @@ TEST(SettingsTextTest, PrintersAreFoundByTheirWholeName)
 
     EXPECT_TRUE(settings_text::SetMonitored(document, "Laser", false));
     EXPECT_TRUE(settings_text::SetCost(document, "Laser", "9"));
-    const std::string expected = "<log><printers><name>Laser 2</name><ID>2</ID><cost>2</cost><monitored>1</monitored>"
-                                 "<name>Laser</name><ID>1</ID><cost>9</cost><monitored>0</monitored></printers></log>";
+    const std::string expected =
+        "<log><printers><name>Laser 2</name><ID>2</ID><cost>2</cost><monitored>1</monitored>"
+        "<name>Laser</name><ID>1</ID><cost>9</cost><monitored>0</monitored></printers></log>";
     EXPECT_EQ(document, expected);
     EXPECT_FALSE(settings_text::SetCost(document, "Laser 3", "4"));
     EXPECT_FALSE(settings_text::SetMonitored(document, "Laser 3", true));
@@ -141,8 +145,9 @@ TEST(SettingsTextTest, PrintersAreFoundByTheirWholeName)
 
 TEST(SettingsTextTest, DuplicateNamesAnswerWithTheLaterEntry)
 {
-    std::string document = "<log><printers><name>P</name><ID>3</ID><cost>1</cost><monitored>1</monitored>"
-                           "<name>P</name><ID>8</ID><cost>2</cost><monitored>0</monitored></printers></log>";
+    std::string document =
+        "<log><printers><name>P</name><ID>3</ID><cost>1</cost><monitored>1</monitored>"
+        "<name>P</name><ID>8</ID><cost>2</cost><monitored>0</monitored></printers></log>";
     EXPECT_EQ(settings_text::PrinterId(document, "P"), "8");
     EXPECT_TRUE(settings_text::SetMonitored(document, "P", true));
     EXPECT_EQ(settings_text::MonitoredPrinters(document), (Printers{{"P", "1"}, {"P", "2"}}));

@@ -74,7 +74,8 @@ TEST(ShiftedText, TheTwoSpecialBytesAreEscaped)
     const Case cases[] = {
         {"byte that would be 0", std::string(1, zeroByte), "\x01\x01"},
         {"byte that would be the escape", std::string(1, escapeByte), "\x01\x02"},
-        {"both, between letters", std::string("a") + zeroByte + escapeByte + "b", PlainShift("a") + "\x01\x01\x01\x02" + PlainShift("b")},
+        {"both, between letters", std::string("a") + zeroByte + escapeByte + "b",
+         PlainShift("a") + "\x01\x01\x01\x02" + PlainShift("b")},
         {"twice in a row", std::string(2, zeroByte), "\x01\x01\x01\x01"},
     };
     for (const auto& c : cases) {

@@ -81,7 +81,7 @@ QPoint OnBorder(const QWidget& dialog, SizingEdge edge)
     return {x, y};
 }
 
-} // namespace
+}  // namespace
 
 class CResizeDlgTest : public QObject {
     Q_OBJECT

@@ -19,7 +19,7 @@ const QList<int> kFour{143, 142, 144, 142};
 const QList<int> kThree{185, 186, 185, 0};
 const QList<int> kTwo{224, 223, 0, 0};
 
-} // namespace
+}  // namespace
 
 class CSkinButtonTest : public QObject {
     Q_OBJECT
@@ -116,8 +116,8 @@ void CSkinButtonTest::pictureAfterEvents_data()
         << kFour << QStringList{"move", "press", "release-in"} << 143 << P::Normal << 1 << false;
     QTest::newRow("four: hover again after a move")
         << kFour << QStringList{"move", "press", "release-in", "move"} << 144 << P::Hover << 1 << false;
-    QTest::newRow("four: disabled shows its own picture") << kFour << QStringList{"disable"} << 142 << P::Disabled << 0
-                                                          << false;
+    QTest::newRow("four: disabled shows its own picture")
+        << kFour << QStringList{"disable"} << 142 << P::Disabled << 0 << false;
     QTest::newRow("four: enabled again") << kFour << QStringList{"disable", "enable"} << 143 << P::Normal << 0 << false;
 
     // Two pictures: normal under the mouse and, loaded again, when disabled.
@@ -155,13 +155,13 @@ void CSkinButtonTest::pictureAfterEvents_data()
         << kFour << QStringList{"move", "focus-out"} << 144 << P::Hover << 0 << false;
 
     // A double click is a second press.
-    QTest::newRow("double click presses") << kThree << QStringList{"press", "release-in", "double"} << 186
-                                          << P::Pressed << 1 << true;
+    QTest::newRow("double click presses")
+        << kThree << QStringList{"press", "release-in", "double"} << 186 << P::Pressed << 1 << true;
     QTest::newRow("double click clicks twice")
         << kThree << QStringList{"press", "release-in", "double", "release-in"} << 185 << P::Normal << 2 << false;
 
-    QTest::newRow("right button does not press") << kThree << QStringList{"right-press"} << 185 << P::Normal << 0
-                                                  << false;
+    QTest::newRow("right button does not press")
+        << kThree << QStringList{"right-press"} << 185 << P::Normal << 0 << false;
 }
 
 void CSkinButtonTest::pictureAfterEvents()
@@ -243,9 +243,9 @@ void CSkinButtonTest::textIsEngravedWhenDisabledAndShiftedWhenPressed()
     colours.setColor(QPalette::Light, QColor(255, 255, 255));
     colours.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 0, 0));
     host_->setPalette(colours);
-    auto* plain = new CSkinButton(QStringLiteral("Go"), host_); // takes the blue text colour when built
+    auto* plain = new CSkinButton(QStringLiteral("Go"), host_);  // takes the blue text colour when built
     QFont bold = plain->font();
-    bold.setPixelSize(20); // thick strokes, so some pixels are fully covered
+    bold.setPixelSize(20);  // thick strokes, so some pixels are fully covered
     bold.setBold(true);
     plain->setFont(bold);
     plain->setGeometry(button_->geometry());

@@ -82,7 +82,7 @@ QImage Shown(QWidget& widget)
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-} // namespace
+}  // namespace
 
 class CSkinDialogTest : public QObject {
     Q_OBJECT
@@ -247,9 +247,13 @@ void CSkinDialogTest::hollowPageShowsTheWindowPictureBehind()
 {
     CSkinDialog window(Plain(QSize(390, 247)));
     QVERIFY(window.SetBackgroundBitmap(151));
-    auto* page = new CSkinDialog({140, QSize(279, 167), {}, WindowStyle::Child,
-                                  {{kNoControlId, ControlKind::Static, QRect(50, 54, 0, 0), QStringLiteral("Application Status:"), {}}}},
-                                 &window);
+    auto* page = new CSkinDialog(
+        {140,
+         QSize(279, 167),
+         {},
+         WindowStyle::Child,
+         {{kNoControlId, ControlKind::Static, QRect(50, 54, 0, 0), QStringLiteral("Application Status:"), {}}}},
+        &window);
     page->SetColourRule(ColourRule::Pages());
     page->move(160, 80);
     window.show();
@@ -266,7 +270,7 @@ void CSkinDialogTest::hollowPageShowsTheWindowPictureBehind()
             }
             const QRgb pixel = shown.pixel(x, y);
             darkest = std::min(darkest, qGreen(pixel));
-            QCOMPARE(qRed(pixel), qGreen(pixel)); // grey text on the white page area
+            QCOMPARE(qRed(pixel), qGreen(pixel));  // grey text on the white page area
         }
     }
     // Grey 80, not the desktop's black.
@@ -300,7 +304,8 @@ void CSkinDialogTest::maskExcludesExactlyTheKeyPixels()
             const bool key = picture.rect().contains(x, y) && picture.pixel(x, y) == ColourKey::kRgb;
             cut += key ? 1 : 0;
             if ((covered.pixel(x, y) == qRgb(255, 255, 255)) == key)
-                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3 the window").arg(x).arg(y).arg(key ? "in" : "not in")));
+                QFAIL(qPrintable(
+                    QStringLiteral("pixel %1,%2 is %3 the window").arg(x).arg(y).arg(key ? "in" : "not in")));
         }
     }
     QVERIFY(cut > 0);
@@ -345,7 +350,7 @@ void CSkinDialogTest::shapeFollowsTheBackgroundAndTheSize()
     CSkinDialog dialog(growing);
     dialog.show();
     dialog.ShapeByColourKey();
-    QVERIFY(dialog.mask().isEmpty()); // nothing to cut yet
+    QVERIFY(dialog.mask().isEmpty());  // nothing to cut yet
 
     QVERIFY(dialog.SetBackgroundBitmap(214));
     const auto expected = [&](int number) {
@@ -367,7 +372,7 @@ void CSkinDialogTest::shapeFollowsTheBackgroundAndTheSize()
 void CSkinDialogTest::dragByTheBackground_data()
 {
     QTest::addColumn<bool>("draggable");
-    QTest::addColumn<int>("target"); // 0: the background, else a control id
+    QTest::addColumn<int>("target");  // 0: the background, else a control id
     QTest::addColumn<QPoint>("moved");
     QTest::newRow("background") << true << 0 << QPoint(40, 25);
     QTest::newRow("static text lets the press through") << true << 1056 << QPoint(40, 25);

@@ -130,7 +130,8 @@ void DialogTemplateTest::controlIsBuiltByKind()
     QFETCH(QString, className);
 
     QWidget dialog;
-    DialogBuilder::Build(dialog, {200, QSize(200, 100), {}, WindowStyle::None, {{1000, kind, QRect(7, 13, 66, 40), "Text", {}}}});
+    DialogBuilder::Build(
+        dialog, {200, QSize(200, 100), {}, WindowStyle::None, {{1000, kind, QRect(7, 13, 66, 40), "Text", {}}}});
     QWidget* control = DialogBuilder::Find(dialog, 1000);
     QVERIFY(control);
     QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
@@ -148,7 +149,8 @@ void DialogTemplateTest::styles_data()
     QTest::addColumn<ControlStyles>("styles");
     QTest::addColumn<QString>("check");
 
-    QTest::newRow("default button") << ControlKind::PushButton << ControlStyles(ControlStyle::DefaultButton) << "default";
+    QTest::newRow("default button") << ControlKind::PushButton << ControlStyles(ControlStyle::DefaultButton)
+                                    << "default";
     QTest::newRow("plain button") << ControlKind::PushButton << ControlStyles() << "not default";
     QTest::newRow("password") << ControlKind::Edit << ControlStyles(ControlStyle::Password) << "password";
     QTest::newRow("read-only") << ControlKind::Edit << ControlStyles(ControlStyle::ReadOnly) << "read-only";
@@ -169,7 +171,8 @@ void DialogTemplateTest::styles()
     QFETCH(QString, check);
 
     QWidget dialog;
-    DialogBuilder::Build(dialog, {200, QSize(200, 100), {}, WindowStyle::None, {{7, kind, QRect(0, 0, 50, 14), "x", styles}}});
+    DialogBuilder::Build(dialog,
+                         {200, QSize(200, 100), {}, WindowStyle::None, {{7, kind, QRect(0, 0, 50, 14), "x", styles}}});
     dialog.show();
     QWidget* control = DialogBuilder::Find(dialog, 7);
     QVERIFY(control);
@@ -232,19 +235,23 @@ void DialogTemplateTest::windowKind()
 void DialogTemplateTest::comboBoxIsAsHighAsItsFont()
 {
     QWidget dialog;
-    DialogBuilder::Build(dialog, {132, QSize(272, 166), {}, WindowStyle::None,
-                                  {{1002, ControlKind::ComboBox, QRect(88, 85, 169, 55), {}, {}}}});
+    DialogBuilder::Build(
+        dialog,
+        {132, QSize(272, 166), {}, WindowStyle::None, {{1002, ControlKind::ComboBox, QRect(88, 85, 169, 55), {}, {}}}});
     auto* combo = qobject_cast<QComboBox*>(DialogBuilder::Find(dialog, 1002));
     QVERIFY(combo);
     QCOMPARE(combo->height(), combo->sizeHint().height());
     QCOMPARE(combo->geometry().topLeft(), QPoint(132, 138));
-    QVERIFY(combo->height() < 89); // not the open list's height
+    QVERIFY(combo->height() < 89);  // not the open list's height
 }
 
 void DialogTemplateTest::checkBoxIsNeverSmallerThanItsBox()
 {
     QWidget dialog;
-    DialogBuilder::Build(dialog, {132, QSize(272, 166), {}, WindowStyle::None,
+    DialogBuilder::Build(dialog, {132,
+                                  QSize(272, 166),
+                                  {},
+                                  WindowStyle::None,
                                   {{1023, ControlKind::CheckBox, QRect(113, 27, 8, 8), {}, {}},
                                    {1024, ControlKind::CheckBox, QRect(113, 47, 80, 20), QStringLiteral("On"), {}}}});
     QWidget* small = DialogBuilder::Find(dialog, 1023);
@@ -257,10 +264,14 @@ void DialogTemplateTest::checkBoxIsNeverSmallerThanItsBox()
 void DialogTemplateTest::sortedComboBoxKeepsAddedItemsInOrder()
 {
     QWidget dialog;
-    DialogBuilder::Build(dialog, {139, QSize(193, 267), {}, WindowStyle::None,
-                                  {{1037, ControlKind::ComboBox, QRect(10, 10, 100, 60), {},
-                                    ControlStyle::Sorted | ControlStyle::Editable},
-                                   {1038, ControlKind::ComboBox, QRect(10, 40, 100, 60), {}, {}}}});
+    DialogBuilder::Build(
+        dialog,
+        {139,
+         QSize(193, 267),
+         {},
+         WindowStyle::None,
+         {{1037, ControlKind::ComboBox, QRect(10, 10, 100, 60), {}, ControlStyle::Sorted | ControlStyle::Editable},
+          {1038, ControlKind::ComboBox, QRect(10, 40, 100, 60), {}, {}}}});
     const QStringList added{"None", "CRAM MD5", "AUTH LOGIN", "AUTH PLAIN", "NTLM"};
     auto* sorted = qobject_cast<QComboBox*>(DialogBuilder::Find(dialog, 1037));
     auto* unsorted = qobject_cast<QComboBox*>(DialogBuilder::Find(dialog, 1038));
@@ -282,7 +293,10 @@ void DialogTemplateTest::groupBoxLiesBeneathAndLetsClicksThrough()
 {
     // As in the status page: the buttons come before the group box around them.
     QWidget dialog;
-    DialogBuilder::Build(dialog, {140, QSize(279, 167), {}, WindowStyle::None,
+    DialogBuilder::Build(dialog, {140,
+                                  QSize(279, 167),
+                                  {},
+                                  WindowStyle::None,
                                   {{1047, ControlKind::PushButton, QRect(38, 24, 66, 16), {}, {}},
                                    {kNoControlId, ControlKind::GroupBox, QRect(7, 13, 265, 56), "Status", {}}}});
     QWidget* button = DialogBuilder::Find(dialog, 1047);
@@ -295,7 +309,10 @@ void DialogTemplateTest::groupBoxLiesBeneathAndLetsClicksThrough()
 void DialogTemplateTest::tabOrderIsTemplateOrder()
 {
     QWidget dialog;
-    DialogBuilder::Build(dialog, {139, QSize(193, 267), {}, WindowStyle::None,
+    DialogBuilder::Build(dialog, {139,
+                                  QSize(193, 267),
+                                  {},
+                                  WindowStyle::None,
                                   {{1027, ControlKind::Edit, QRect(10, 10, 50, 14), {}, {}},
                                    {1036, ControlKind::Edit, QRect(10, 90, 50, 14), {}, {}},
                                    {1030, ControlKind::Edit, QRect(10, 50, 50, 14), {}, {}}}});
@@ -307,11 +324,17 @@ void DialogTemplateTest::tabOrderIsTemplateOrder()
 void DialogTemplateTest::controlsAreFoundByIdInTheirOwnDialogOnly()
 {
     QWidget window;
-    DialogBuilder::Build(window, {102, QSize(390, 247), {}, WindowStyle::None,
+    DialogBuilder::Build(window, {102,
+                                  QSize(390, 247),
+                                  {},
+                                  WindowStyle::None,
                                   {{1000, ControlKind::Static, QRect(7, 7, 0, 0), "Quillmere", {}},
                                    {kNoControlId, ControlKind::Static, QRect(7, 20, 40, 8), "other", {}}}});
     auto* page = new QWidget(&window);
-    DialogBuilder::Build(*page, {140, QSize(279, 167), {}, WindowStyle::Child,
+    DialogBuilder::Build(*page, {140,
+                                 QSize(279, 167),
+                                 {},
+                                 WindowStyle::Child,
                                  {{1047, ControlKind::PushButton, QRect(38, 24, 66, 16), {}, {}}}});
 
     auto* caption = qobject_cast<QLabel*>(DialogBuilder::Find(window, 1000));

@@ -16,7 +16,7 @@ EdgeModes Modes(int left, int right, int top, int bottom)
             static_cast<EdgeMode>(bottom)};
 }
 
-} // namespace
+}  // namespace
 
 class ResizeLayoutTest : public QObject {
     Q_OBJECT
@@ -97,14 +97,16 @@ void ResizeLayoutTest::place_data()
     QTest::newRow("keep, bottom-right") << Modes(0, 0, 0, 0) << bottomRight << QRect(10, 10, 100, 50);
     QTest::newRow("right edge moves only across") << Modes(2, 2, 2, 2) << right << QRect(40, 10, 100, 50);
     QTest::newRow("top edge: nothing across") << Modes(1, 1, 1, 1) << Qt::Edges(Qt::TopEdge) << QRect(10, 10, 100, 70);
-    QTest::newRow("left edge with a move mode") << Modes(2, 0, 0, 0) << Qt::Edges(Qt::LeftEdge) << QRect(40, 10, 100, 50);
-    QTest::newRow("left edge, right mode ignored") << Modes(0, 2, 0, 0) << Qt::Edges(Qt::LeftEdge) << QRect(10, 10, 100, 50);
-    QTest::newRow("left mode wins when both move") << Modes(1, 2, 0, 0) << (Qt::LeftEdge | Qt::RightEdge)
-                                                   << QRect(10, 10, 130, 50);
-    QTest::newRow("left mode keep falls back to right") << Modes(0, 2, 0, 0) << (Qt::LeftEdge | Qt::RightEdge)
-                                                        << QRect(40, 10, 100, 50);
-    QTest::newRow("top mode keep falls back to bottom") << Modes(0, 0, 0, 1) << (Qt::TopEdge | Qt::BottomEdge)
-                                                        << QRect(10, 10, 100, 70);
+    QTest::newRow("left edge with a move mode")
+        << Modes(2, 0, 0, 0) << Qt::Edges(Qt::LeftEdge) << QRect(40, 10, 100, 50);
+    QTest::newRow("left edge, right mode ignored")
+        << Modes(0, 2, 0, 0) << Qt::Edges(Qt::LeftEdge) << QRect(10, 10, 100, 50);
+    QTest::newRow("left mode wins when both move")
+        << Modes(1, 2, 0, 0) << (Qt::LeftEdge | Qt::RightEdge) << QRect(10, 10, 130, 50);
+    QTest::newRow("left mode keep falls back to right")
+        << Modes(0, 2, 0, 0) << (Qt::LeftEdge | Qt::RightEdge) << QRect(40, 10, 100, 50);
+    QTest::newRow("top mode keep falls back to bottom")
+        << Modes(0, 0, 0, 1) << (Qt::TopEdge | Qt::BottomEdge) << QRect(10, 10, 100, 70);
     QTest::newRow("mixed: stretch across, move down") << Modes(1, 1, 2, 2) << bottomRight << QRect(10, 30, 130, 50);
 }
 

@@ -26,7 +26,7 @@ QImage Opaque(const QPixmap& pixmap)
     return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-} // namespace
+}  // namespace
 
 class SkinPicturesTest : public QObject {
     Q_OBJECT
@@ -61,17 +61,20 @@ void SkinPicturesTest::tableParses_data()
     QTest::addColumn<QStringList>("caption");
 
     QTest::newRow("one button") << "174 99x26 button-normal success Start" << 1 << 174 << QSize(99, 26)
-                                << "button-normal" << "success" << QStringList{"Start"};
-    QTest::newRow("comments and blank lines") << "# pictures\n\n  # indented comment\n185 99x26 button-pressed accent Show\n"
-                                              << 1 << 185 << QSize(99, 26) << "button-pressed" << "accent"
-                                              << QStringList{"Show"};
+                                << "button-normal"
+                                << "success" << QStringList{"Start"};
+    QTest::newRow("comments and blank lines")
+        << "# pictures\n\n  # indented comment\n185 99x26 button-pressed accent Show\n"
+        << 1 << 185 << QSize(99, 26) << "button-pressed"
+        << "accent" << QStringList{"Show"};
     QTest::newRow("two-line caption with blanks")
         << "183 101x26 button-normal accent Default Printer|Monitoring" << 1 << 183 << QSize(101, 26) << "button-normal"
         << "accent" << QStringList{"Default Printer", "Monitoring"};
     QTest::newRow("no variant, no caption") << "152 144x296 page-bar - -" << 1 << 152 << QSize(144, 296) << "page-bar"
                                             << "" << QStringList{};
     QTest::newRow("several rows") << "230 128x128 icon monitoring -\n141 32x32 cursor hand -" << 2 << 141
-                                  << QSize(32, 32) << "cursor" << "hand" << QStringList{};
+                                  << QSize(32, 32) << "cursor"
+                                  << "hand" << QStringList{};
 }
 
 void SkinPicturesTest::tableParses()
@@ -99,11 +102,16 @@ void SkinPicturesTest::tableRejects_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
-    QTest::newRow("too few fields") << "174 99x26 button-normal" << "line 1: expected";
-    QTest::newRow("unknown role") << "# x\n174 99x26 knob accent Start" << "line 2: unknown role";
-    QTest::newRow("size without x") << "174 99-26 button-normal accent Start" << "line 1: bad size";
-    QTest::newRow("empty size") << "174 0x26 button-normal accent Start" << "line 1: bad size";
-    QTest::newRow("number not a number") << "17a 99x26 button-normal accent Start" << "line 1: bad number";
+    QTest::newRow("too few fields") << "174 99x26 button-normal"
+                                    << "line 1: expected";
+    QTest::newRow("unknown role") << "# x\n174 99x26 knob accent Start"
+                                  << "line 2: unknown role";
+    QTest::newRow("size without x") << "174 99-26 button-normal accent Start"
+                                    << "line 1: bad size";
+    QTest::newRow("empty size") << "174 0x26 button-normal accent Start"
+                                << "line 1: bad size";
+    QTest::newRow("number not a number") << "17a 99x26 button-normal accent Start"
+                                         << "line 1: bad number";
     QTest::newRow("number twice") << "174 99x26 button-normal accent Start\n174 99x26 button-pressed accent Start"
                                   << "line 2: number 174 given twice";
 }
@@ -122,9 +130,9 @@ void SkinPicturesTest::everyNamedNumberIsInTheTable_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("kind");
     // Every bitmap, icon and cursor number the console's windows ask for.
-    const QList<int> bitmaps{142, 143, 144, 145, 146, 147, 151, 152, 154, 166, 168, 169, 170, 171, 172, 173, 174,
-                             175, 177, 180, 181, 182, 183, 184, 185, 186, 188, 189, 190, 191, 192, 193, 194, 195,
-                             196, 197, 202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 214, 221, 222, 223, 224};
+    const QList<int> bitmaps{142, 143, 144, 145, 146, 147, 151, 152, 154, 166, 168, 169, 170, 171, 172, 173, 174, 175,
+                             177, 180, 181, 182, 183, 184, 185, 186, 188, 189, 190, 191, 192, 193, 194, 195, 196, 197,
+                             202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 214, 221, 222, 223, 224};
     for (int number : bitmaps)
         QTest::addRow("bitmap %d", number) << number << static_cast<int>(PictureKind::Bitmap);
     QTest::newRow("icon 230") << 230 << static_cast<int>(PictureKind::Icon);
@@ -180,8 +188,8 @@ void SkinPicturesTest::everyPictureIsEmbeddedAtItsSize()
 void SkinPicturesTest::pictureFitsItsControl_data()
 {
     QTest::addColumn<int>("number");
-    QTest::addColumn<QSize>("control"); // pixels
-    QTest::addColumn<bool>("exact");    // false: at least as large
+    QTest::addColumn<QSize>("control");  // pixels
+    QTest::addColumn<bool>("exact");     // false: at least as large
 
     const DialogUnits units;
     QTest::newRow("Start, 66 by 16 units") << 174 << units.ToPixels(QSize(66, 16)) << true;
@@ -246,7 +254,8 @@ void SkinPicturesTest::shapedBackgroundsHaveAnExactKeyBorder()
                 ++keyed;
                 continue;
             }
-            const int distance = std::abs(qRed(pixel) - 229) + std::abs(qGreen(pixel) - 27) + std::abs(qBlue(pixel) - 255);
+            const int distance =
+                std::abs(qRed(pixel) - 229) + std::abs(qGreen(pixel) - 27) + std::abs(qBlue(pixel) - 255);
             QVERIFY2(distance > 90, qPrintable(QStringLiteral("nearly the key at %1,%2").arg(x).arg(y)));
         }
     }
@@ -276,10 +285,11 @@ void SkinPicturesTest::pressedPicturesDifferFromNormalOnes()
     for (const PictureRow& pressed : table.Pictures()) {
         if (pressed.role != PictureRole::ButtonPressed && pressed.role != PictureRole::PagePressed)
             continue;
-        const PictureRole normalRole = pressed.role == PictureRole::ButtonPressed ? PictureRole::ButtonNormal
-                                                                                  : PictureRole::PageNormal;
+        const PictureRole normalRole =
+            pressed.role == PictureRole::ButtonPressed ? PictureRole::ButtonNormal : PictureRole::PageNormal;
         for (const PictureRow& normal : table.Pictures()) {
-            if (normal.role != normalRole || normal.captionLines != pressed.captionLines || normal.variant != pressed.variant)
+            if (normal.role != normalRole || normal.captionLines != pressed.captionLines ||
+                normal.variant != pressed.variant)
                 continue;
             ++pairs;
             QVERIFY2(Opaque(SkinResources::Bitmap(normal.number)) != Opaque(SkinResources::Bitmap(pressed.number)),
@@ -318,15 +328,9 @@ void SkinPicturesTest::embeddedPicturesAreWhatThePainterDraws()
         const QImage fresh = painted.images.front().convertToFormat(QImage::Format_ARGB32);
         QImage embedded;
         switch (KindOf(row.role)) {
-        case PictureKind::Bitmap:
-            embedded = Opaque(SkinResources::Bitmap(row.number));
-            break;
-        case PictureKind::Cursor:
-            embedded = Opaque(SkinResources::Cursor(row.number)->pixmap());
-            break;
-        case PictureKind::Icon:
-            embedded = Opaque(SkinResources::Icon(row.number).pixmap(fresh.size()));
-            break;
+        case PictureKind::Bitmap: embedded = Opaque(SkinResources::Bitmap(row.number)); break;
+        case PictureKind::Cursor: embedded = Opaque(SkinResources::Cursor(row.number)->pixmap()); break;
+        case PictureKind::Icon: embedded = Opaque(SkinResources::Icon(row.number).pixmap(fresh.size())); break;
         }
         QVERIFY2(fresh == embedded, qPrintable(QString::number(row.number)));
     }

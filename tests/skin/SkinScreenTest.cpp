@@ -50,7 +50,8 @@ void SkinScreenTest::keyPixelsShowWhatLiesBeneath()
     dialog.repaint();
     QCoreApplication::processEvents();
 
-    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage screen =
+        QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
     QVERIFY(!screen.isNull());
     const QImage picture = SkinResources::Bitmap(number).toImage().convertToFormat(QImage::Format_RGB32);
     const QPoint origin = dialog.geometry().topLeft();

@@ -52,4 +52,4 @@ inline void SendMouse(QWidget& widget, QEvent::Type type, QPoint position, Qt::M
     QCoreApplication::sendEvent(&widget, &event);
 }
 
-} // namespace ostrel::test
+}  // namespace ostrel::test

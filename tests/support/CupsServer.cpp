@@ -154,8 +154,8 @@ void CupsServer::Restart(bool forgetSubscriptions)
 
 std::vector<std::string> CupsServer::SubmitArguments(const Job& job) const
 {
-    std::vector<std::string> args{"-h", address_, "-U", job.user, "-d", job.printer,
-                                  "-n", std::to_string(job.copies), "-t", job.title};
+    std::vector<std::string> args{"-h", address_, "-U", job.user, "-d", job.printer, "-n", std::to_string(job.copies),
+                                  "-t", job.title};
     if (job.hold) {
         args.push_back("-H");
         args.push_back("hold");
@@ -285,8 +285,7 @@ std::string MinimalPdf(int pages)
     for (int i = 0; i < pages; ++i) {
         // A different line on each page, so no filter takes two for one.
         const std::string drawing = "72 " + std::to_string(72 + 10 * i) + " m 540 720 l S";
-        objects.push_back("<< /Length " + std::to_string(drawing.size()) + " >>\nstream\n" + drawing +
-                          "\nendstream");
+        objects.push_back("<< /Length " + std::to_string(drawing.size()) + " >>\nstream\n" + drawing + "\nendstream");
     }
     std::string pdf = "%PDF-1.4\n";
     std::vector<size_t> offsets;

@@ -103,8 +103,8 @@ CupsServer& SharedScheduler();
 
 // What became of a wait that was stopped while it slept.
 struct StoppedWait {
-    bool slept = false;  // the waiting thread was seen asleep before the stop
-    int result = -1;     // what the wait returned
+    bool slept = false;                    // the waiting thread was seen asleep before the stop
+    int result = -1;                       // what the wait returned
     std::chrono::nanoseconds wakeDelay{};  // from the stop request to its return
 };
 

@@ -19,7 +19,8 @@ namespace {
 
 std::filesystem::path CaptureFile(const char* stream)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / ("ostrel-" + std::string(stream) + "-XXXXXX")).string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / ("ostrel-" + std::string(stream) + "-XXXXXX")).string();
     int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         throw std::runtime_error("cannot create a capture file");
@@ -29,8 +30,8 @@ std::filesystem::path CaptureFile(const char* stream)
 
 }  // namespace
 
-Process::Process(std::filesystem::path program, std::vector<std::string> args,
-                 std::map<std::string, std::string> env, std::string input)
+Process::Process(std::filesystem::path program, std::vector<std::string> args, std::map<std::string, std::string> env,
+                 std::string input)
     : outFile_(CaptureFile("out")), errFile_(CaptureFile("err"))
 {
     const std::filesystem::path inFile = CaptureFile("in");
@@ -121,7 +122,7 @@ std::optional<ProcessResult> Process::Wait(std::chrono::milliseconds patience)
 }
 
 ProcessResult RunProgram(const std::filesystem::path& program, std::vector<std::string> args,
-                  std::map<std::string, std::string> env, std::string input)
+                         std::map<std::string, std::string> env, std::string input)
 {
     Process process(program, std::move(args), std::move(env), std::move(input));
     auto result = process.Wait();

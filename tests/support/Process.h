@@ -22,8 +22,8 @@ struct ProcessResult {
 // plus `env` overrides, stdin from `input`, stdout and stderr captured.
 class Process {
 public:
-    Process(std::filesystem::path program, std::vector<std::string> args,
-            std::map<std::string, std::string> env = {}, std::string input = {});
+    Process(std::filesystem::path program, std::vector<std::string> args, std::map<std::string, std::string> env = {},
+            std::string input = {});
     ~Process();  // kills the process if it still runs
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -43,7 +43,7 @@ private:
 
 // Runs a program to its end (at most 30 s) and returns what it did.
 ProcessResult RunProgram(const std::filesystem::path& program, std::vector<std::string> args,
-                  std::map<std::string, std::string> env = {}, std::string input = {});
+                         std::map<std::string, std::string> env = {}, std::string input = {});
 
 // Path of a program of the build (the build folder's `bin`).
 std::filesystem::path BuiltProgram(const std::string& name);

@@ -14,8 +14,9 @@ using namespace std::chrono_literals;
 
 SmtpSink::SmtpSink(const SmtpSinkOptions& options)
 {
-    std::vector<std::string> args = {OSTREL_SMTP_SINK, "--port-file", (folder_ / "port").string(), "--out",
-                                     (folder_ / "messages").string(), "--mechanisms", options.mechanisms};
+    std::vector<std::string> args = {
+        OSTREL_SMTP_SINK, "--port-file",     (folder_ / "port").string(), "--out", (folder_ / "messages").string(),
+        "--mechanisms",   options.mechanisms};
     if (!options.user.empty())
         args.insert(args.end(), {"--user", options.user, "--password", options.password});
     if (!options.certificate.empty())
@@ -55,10 +56,10 @@ std::optional<CertificateFiles> MakeLoopbackCertificate(const std::filesystem::p
     if (!std::filesystem::exists(openssl))
         return std::nullopt;
     CertificateFiles files{folder / "sink-cert.pem", folder / "sink-key.pem"};
-    const ProcessResult made = RunProgram(
-        openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
-                  "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout", files.key.string(), "-out",
-                  files.certificate.string()});
+    const ProcessResult made =
+        RunProgram(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=localhost",
+                             "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout", files.key.string(),
+                             "-out", files.certificate.string()});
     if (made.exitCode != 0)
         return std::nullopt;
     return files;

@@ -75,7 +75,8 @@ TEST(KestrunHost, WithoutTheLibraryFailsWithAClearMessage)
 {
     TempFolder folder;
     std::filesystem::copy_file(BuiltProgram("kestrun-host"), folder / "kestrun-host");
-    const ProcessResult result = RunProgram(folder / "kestrun-host", {}, {{"OSTREL_REGISTRY_ROOT", folder.Path().string()}});
+    const ProcessResult result =
+        RunProgram(folder / "kestrun-host", {}, {{"OSTREL_REGISTRY_ROOT", folder.Path().string()}});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("cannot load libKestrun.so"), std::string::npos) << result.err;
 }

@@ -21,12 +21,16 @@ const std::string kNotFound = "ERROR: The system was unable to find the specifie
 const std::string kDone = "The operation completed successfully.\n";
 const std::string kCancelled = "The operation was cancelled.\n";
 
-RegData Sz(const std::string& text) { return {RegType::Sz, text + '\0'}; }
+RegData Sz(const std::string& text)
+{
+    return {RegType::Sz, text + '\0'};
+}
 
 RegData Dword(std::uint32_t v)
 {
-    return {RegType::Dword, {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                             static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)}};
+    return {RegType::Dword,
+            {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+             static_cast<char>(v >> 24)}};
 }
 
 // Reads like the store but refuses every change, as a store without rights does.
@@ -135,11 +139,17 @@ TEST_F(OstrelRegTest, AddedValuesAreStoredAndQueriedLikeReg)
     const std::vector<Case> cases{
         {{"add", kKey, "/v", "N", "/t", "REG_DWORD", "/d", "0"}, Dword(0), "REG_DWORD    0x0"},
         {{"ADD", "hklm\\Software\\Ostrel", "/v", "N", "/t", "reg_dword", "/d", "007"}, Dword(7), "REG_DWORD    0x7"},
-        {{"add", "HKEY_LOCAL_MACHINE\\Software\\Ostrel", "/v", "N", "/t", "REG_DWORD", "/d", "4294967295"}, Dword(0xFFFFFFFF), "REG_DWORD    0xffffffff"},
+        {{"add", "HKEY_LOCAL_MACHINE\\Software\\Ostrel", "/v", "N", "/t", "REG_DWORD", "/d", "4294967295"},
+         Dword(0xFFFFFFFF),
+         "REG_DWORD    0xffffffff"},
         {{"add", kKey, "/v", "N", "/t", "REG_DWORD", "/d", "0XfF"}, Dword(0xFF), "REG_DWORD    0xff"},
         {{"add", kKey, "/v", "N", "/t", "REG_DWORD", "/d", "0x00012345"}, Dword(0x12345), "REG_DWORD    0x12345"},
-        {{"Add", "Hkey_Local_Machine/Software/Ostrel", "/v", "N", "/d", "/var/spool/cups"}, Sz("/var/spool/cups"), "REG_SZ    /var/spool/cups"},
-        {{"add", "HKLM/Software\\\\Ostrel/", "/V", "N", "/T", "REG_SZ", "/D", "a \\ b"}, Sz("a \\ b"), "REG_SZ    a \\ b"},
+        {{"Add", "Hkey_Local_Machine/Software/Ostrel", "/v", "N", "/d", "/var/spool/cups"},
+         Sz("/var/spool/cups"),
+         "REG_SZ    /var/spool/cups"},
+        {{"add", "HKLM/Software\\\\Ostrel/", "/V", "N", "/T", "REG_SZ", "/D", "a \\ b"},
+         Sz("a \\ b"),
+         "REG_SZ    a \\ b"},
         {{"add", kKey, "/v", "N"}, Sz(""), "REG_SZ    "},
     };
     for (const Case& c : cases) {
@@ -160,8 +170,9 @@ TEST_F(OstrelRegTest, QueryListsEveryValueOfTheKeySortedByName)
     ASSERT_TRUE(hive_.Set("Software\\Ostrel\\Sub", "Deeper", Sz("not listed")));
     const Outcome outcome = Run({"query", kKey});
     EXPECT_EQ(outcome.code, 0);
-    EXPECT_EQ(outcome.out, kShown + "    Blob    REG_BINARY    01AB007F\n    Existing    REG_DWORD    0x5\n"
-                                    "    Short    REG_DWORD    02\n    Text    REG_SZ    hello\n\n");
+    EXPECT_EQ(outcome.out, kShown +
+                               "    Blob    REG_BINARY    01AB007F\n    Existing    REG_DWORD    0x5\n"
+                               "    Short    REG_DWORD    02\n    Text    REG_SZ    hello\n\n");
 }
 
 TEST_F(OstrelRegTest, ChangingAnExistingValueAsksUnlessForcedAndOnlyYesGoesAhead)
@@ -170,7 +181,10 @@ TEST_F(OstrelRegTest, ChangingAnExistingValueAsksUnlessForcedAndOnlyYesGoesAhead
     const std::string remove = "Delete the registry value Existing (Yes/No)? ";
     const Args add{"add", kKey, "/v", "Existing", "/t", "REG_DWORD", "/d", "6"};
     const Args del{"delete", kKey, "/v", "Existing"};
-    auto forced = [](Args args) { args.push_back("/F"); return args; };
+    auto forced = [](Args args) {
+        args.push_back("/F");
+        return args;
+    };
     struct Case {
         Args args;
         std::string input;
@@ -252,7 +266,8 @@ TEST(OstrelRegProgramTest, UsesTheStoreUnderTheEnvironmentRootAndExitsWithTheRes
 {
     test::TempFolder root;
     const std::map<std::string, std::string> env{{"OSTREL_REGISTRY_ROOT", root.Path().string()}};
-    auto result = test::RunProgram(test::BuiltProgram("ostrel-reg"), {"add", "HKLM/Software/Ostrel", "/v", "Runs", "/t", "REG_DWORD", "/d", "16"}, env);
+    auto result = test::RunProgram(test::BuiltProgram("ostrel-reg"),
+                                   {"add", "HKLM/Software/Ostrel", "/v", "Runs", "/t", "REG_DWORD", "/d", "16"}, env);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(DirectoryRegistry(root / "HKEY_LOCAL_MACHINE").Query("Software\\Ostrel", "Runs"), Dword(16));
 

@@ -174,10 +174,16 @@ TEST_F(OstrelReportTest, CsvOfEachKindHasOneRowPerJob)
         EXPECT_EQ(result.out.substr(0, kCsvHeader.size() + 2), kCsvHeader + "\r\n") << s.label;
         for (size_t i = 0; i < jobs.size(); ++i) {
             const TestJob& job = jobs[i];
-            const Args expected = {"05", "03", "2026", "09", "30", test::SafeName(job.document),
+            const Args expected = {"05",
+                                   "03",
+                                   "2026",
+                                   "09",
+                                   "30",
+                                   test::SafeName(job.document),
                                    std::to_string(job.pages),
                                    std::to_string(std::stoll(job.costPerPage) * job.pages),
-                                   job.printer, test::SafeName(job.user)};
+                                   job.printer,
+                                   test::SafeName(job.user)};
             EXPECT_EQ(rows[i + 1], expected) << s.label << " row " << i + 1;
         }
     }
@@ -187,9 +193,10 @@ TEST_F(OstrelReportTest, CsvQuotesOnlyWhatNeedsIt)
 {
     const Outcome result = Run({"--user", "maria", "--format", "csv"});
     ASSERT_EQ(result.code, 0) << result.err;
-    EXPECT_EQ(result.out, kCsvHeader + "\r\n"
-                                       "05,03,2026,09,30,\"Q3, final\nv2\",2,10,Laser,maria\r\n"
-                                       "05,03,2026,09,30,plain,1,12,Büro Farbe,maria\r\n");
+    EXPECT_EQ(result.out, kCsvHeader +
+                              "\r\n"
+                              "05,03,2026,09,30,\"Q3, final\nv2\",2,10,Laser,maria\r\n"
+                              "05,03,2026,09,30,plain,1,12,Büro Farbe,maria\r\n");
 }
 
 TEST_F(OstrelReportTest, CommandLinesItCannotUseFailWithUsage)
@@ -292,8 +299,8 @@ TEST(OstrelReportProgram, FindsTheApplicationFolderThroughTheRegistry)
     // time and the report asks for the year, which no test run straddles
     // but at its very last second.
     app.Record({{"anna", "Laser", "a, b", 2, "5"}, {"bo", "Laser", "c", 1, "5"}}, SystemClock().Now());
-    const auto csv = test::RunProgram(test::BuiltProgram("ostrel-report"),
-                                      {"--period", "This year", "--format", "csv"}, env);
+    const auto csv =
+        test::RunProgram(test::BuiltProgram("ostrel-report"), {"--period", "This year", "--format", "csv"}, env);
     ASSERT_EQ(csv.exitCode, 0) << csv.err;
     EXPECT_EQ(ParseCsv(csv.out).size(), 3u) << csv.out;
 
@@ -382,9 +389,10 @@ TEST(OstrelReportProgram, AnAccountOutsideTheGroupIsToldWhoMayReadTheReports)
     fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     const fs::path program = bin / "ostrel-report";
     fs::copy_file(test::BuiltProgram("ostrel-report"), program);
-    const std::string told = "ostrel-report: Reports are for the members of the group root, and nobody is not one of "
-                             "them. An administrator adds an account to it with: adduser nobody root (the account "
-                             "then logs in again).\n";
+    const std::string told =
+        "ostrel-report: Reports are for the members of the group root, and nobody is not one of "
+        "them. An administrator adds an account to it with: adduser nobody root (the account "
+        "then logs in again).\n";
     for (const Args& args : {Args{}, Args{"--printer", "Laser", "--format", "csv"}, Args{"--user", "anna"}}) {
         const Outcome outsider = RunAsNobody(program, nobody->pw_gid, args, registry.Path().string());
         EXPECT_EQ(outsider.code, 1) << outsider.err;

@@ -26,7 +26,8 @@ constexpr const char* kPlainLogin = "AGJvYgBUcjB1YjRkb3ImMyBob3JzZQ==";
 constexpr const char* kLoginPassword = "VHIwdWI0ZG9yJjMgaG9yc2U=";
 const std::string kDocument =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='https://h/css-js/ostrel.xsl' "
-    "type='text/xsl'?><log><period>03/01/2024</period>" + std::string(200, ' ') +
+    "type='text/xsl'?><log><period>03/01/2024</period>" +
+    std::string(200, ' ') +
     "\n<event><day>29</day><month>02</month><year>2024</year><hour>10</hour><min>05</min>"
     "<doc>Quarterly \xC3\xA9tude</doc><pages>3</pages><cost>30</cost><printer>Laser</printer><user>alice</user>"
     "</event></log>";
@@ -113,7 +114,8 @@ TEST_F(RelayerSmtpTest, DeliversTheNamedFileWithEveryLoginMethod)
         {"no login", "None", "", "none", "ESentFile", "TestEmail.xml", "test message", "Ostrel test message"},
         {"AUTH PLAIN", "AUTH PLAIN", "PLAIN LOGIN CRAM-MD5", "PLAIN", "EToSendFile", "Report.xml", "daily report",
          "Ostrel print report for 02/29/2024"},
-        {"AUTH LOGIN", "AUTH LOGIN", "LOGIN", "LOGIN", "ESentFile", "TestEmail.xml", "test message", "Ostrel test message"},
+        {"AUTH LOGIN", "AUTH LOGIN", "LOGIN", "LOGIN", "ESentFile", "TestEmail.xml", "test message",
+         "Ostrel test message"},
         {"CRAM MD5", "CRAM MD5", "PLAIN LOGIN CRAM-MD5", "CRAM-MD5", "EToSendFile", "Report.xml", "daily report",
          "Ostrel print report for 02/29/2024"},
     };
@@ -190,14 +192,30 @@ TEST_F(RelayerSmtpTest, AServerThatRefusesGivesAClearReason)
     };
     const Case cases[] = {
         {"recipient refused", {"", "", "PLAIN", {}, {}, true}, "None", kPassword, "550 5.7.1 Relaying denied"},
-        {"wrong password", {"bob", "other secret", "PLAIN LOGIN", {}, {}, false}, "AUTH LOGIN", kPassword,
+        {"wrong password",
+         {"bob", "other secret", "PLAIN LOGIN", {}, {}, false},
+         "AUTH LOGIN",
+         kPassword,
          "Login denied; the server said: 535 5.7.8"},
-        {"login wanted", {"bob", kPassword, "PLAIN", {}, {}, false}, "None", kPassword, "530 5.7.0 Authentication required"},
-        {"a server that repeats the PLAIN login", {"bob", "other", "PLAIN", {}, {}, false, true}, "AUTH PLAIN",
-         kPassword, "Login denied; the server said: 535 5.7.8 Authentication failed for (hidden)"},
-        {"a server that repeats the LOGIN login", {"bob", "other", "LOGIN", {}, {}, false, true}, "AUTH LOGIN",
-         kPassword, "Login denied; the server said: 535 5.7.8 Authentication failed for Ym9i (hidden)"},
-        {"method not offered", {"bob", kPassword, "LOGIN", {}, {}, false}, "CRAM MD5", kPassword,
+        {"login wanted",
+         {"bob", kPassword, "PLAIN", {}, {}, false},
+         "None",
+         kPassword,
+         "530 5.7.0 Authentication required"},
+        {"a server that repeats the PLAIN login",
+         {"bob", "other", "PLAIN", {}, {}, false, true},
+         "AUTH PLAIN",
+         kPassword,
+         "Login denied; the server said: 535 5.7.8 Authentication failed for (hidden)"},
+        {"a server that repeats the LOGIN login",
+         {"bob", "other", "LOGIN", {}, {}, false, true},
+         "AUTH LOGIN",
+         kPassword,
+         "Login denied; the server said: 535 5.7.8 Authentication failed for Ym9i (hidden)"},
+        {"method not offered",
+         {"bob", kPassword, "LOGIN", {}, {}, false},
+         "CRAM MD5",
+         kPassword,
          "the mail server offers no CRAM-MD5 login"},
     };
     for (const auto& c : cases) {

@@ -28,7 +28,8 @@ const std::string kEvent =
 std::string ReportDocument(const std::string& caption, const std::string& records)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><?xml-stylesheet href='https://h/css-js/ostrel.xsl' "
-           "type='text/xsl'?><log><period>" + caption + "</period>   " + records + "</log>";
+           "type='text/xsl'?><log><period>" +
+           caption + "</period>   " + records + "</log>";
 }
 
 void SetText(RegistryHive& hive, const char* name, const std::string& value)
@@ -59,8 +60,8 @@ void StoreSettings(RegistryHive& hive, const MailSettings& settings)
 
 MailSettings GoodSettings()
 {
-    return MailSettings{"alice@example.org", "Ostrel", "ostrel@example.org", "bob", "pa55 w0rd", "AUTH PLAIN",
-                        "mail.example.org", 587};
+    return MailSettings{"alice@example.org", "Ostrel",     "ostrel@example.org", "bob",
+                        "pa55 w0rd",         "AUTH PLAIN", "mail.example.org",   587};
 }
 
 TEST(RelayerSettings, AreReadBackFromTheirShiftedForm)
@@ -94,10 +95,17 @@ TEST(RelayerSettings, AuthenticationMethods)
         std::optional<AuthMethod> method;
     };
     const Case cases[] = {
-        {"None", AuthMethod::None},      {"", AuthMethod::None},           {"AUTH LOGIN", AuthMethod::Login},
-        {"auth login", AuthMethod::Login}, {"LOGIN", AuthMethod::Login},   {"AUTH PLAIN", AuthMethod::Plain},
-        {"CRAM MD5", AuthMethod::CramMd5}, {"CRAM-MD5", AuthMethod::CramMd5}, {"NTLM", std::nullopt},
-        {"Kerberos", std::nullopt},      {"AUTH", std::nullopt},
+        {"None", AuthMethod::None},
+        {"", AuthMethod::None},
+        {"AUTH LOGIN", AuthMethod::Login},
+        {"auth login", AuthMethod::Login},
+        {"LOGIN", AuthMethod::Login},
+        {"AUTH PLAIN", AuthMethod::Plain},
+        {"CRAM MD5", AuthMethod::CramMd5},
+        {"CRAM-MD5", AuthMethod::CramMd5},
+        {"NTLM", std::nullopt},
+        {"Kerberos", std::nullopt},
+        {"AUTH", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseAuthMethod(c.text), c.method) << c.text;
@@ -112,7 +120,12 @@ TEST(RelayerSettings, WhatKeepsThemFromBeingUsed)
     };
     const Case cases[] = {
         {"usable", [](MailSettings&) {}, ""},
-        {"no authentication", [](MailSettings& s) { s.authMethod = "None"; s.userName.clear(); }, ""},
+        {"no authentication",
+         [](MailSettings& s) {
+             s.authMethod = "None";
+             s.userName.clear();
+         },
+         ""},
         {"an IPv6 server", [](MailSettings& s) { s.server = "[::1]"; }, ""},
         {"empty server", [](MailSettings& s) { s.server.clear(); }, "no mail server is set (ESMTPSRV)"},
         {"server with a path", [](MailSettings& s) { s.server = "mail.example.org/x"; }, "is not a host name"},
@@ -202,8 +215,7 @@ TEST(RelayerHandOver, EachStartTakesOneNamedFileAndClearsIt)
         {"a test message", "/a/Logs/TestEmail.xml", nullptr, MailKind::TestMessage, "", ""},
         {"a daily report", nullptr, "/a/Logs/Report.xml", MailKind::DailyReport, "", ""},
         // A report named while mail was off stays for the monitor's next start.
-        {"both named", "/a/Logs/TestEmail.xml", "/a/Logs/Report.xml", MailKind::TestMessage, "",
-         "/a/Logs/Report.xml"},
+        {"both named", "/a/Logs/TestEmail.xml", "/a/Logs/Report.xml", MailKind::TestMessage, "", "/a/Logs/Report.xml"},
     };
     for (const auto& c : cases) {
         TempFolder folder;
@@ -245,9 +257,10 @@ TEST(RelayerHandOver, AValueThatCannotBeClearedIsNotSent)
     FakeClock clock(LocalTimePoint(2024, 3, 1));
     EXPECT_EQ(RunRelayer({readOnly, folder.Path().string(), mailer, log, clock}), kRelayerNotClaimed);
     EXPECT_TRUE(mailer.sent.empty());
-    EXPECT_EQ(log.lines, std::vector<std::string>{"error: not sending the daily report " + (folder / "Report.xml").string() +
-                                                  ": its registry value cannot be cleared, so a later start would "
-                                                  "send it again"});
+    EXPECT_EQ(log.lines,
+              std::vector<std::string>{"error: not sending the daily report " + (folder / "Report.xml").string() +
+                                       ": its registry value cannot be cleared, so a later start would "
+                                       "send it again"});
 }
 
 TEST(RelayerMail, HeadersAndSubject)
@@ -323,10 +336,14 @@ TEST(RelayerMail, PasswordLoginsNeedEncryptionUnlessTheServerIsHere)
         bool needed;
     };
     const Case cases[] = {
-        {AuthMethod::Login, "mail.example.org", true},  {AuthMethod::Plain, "192.0.2.7", true},
-        {AuthMethod::Plain, "localhost", false},        {AuthMethod::Login, "127.0.0.1", false},
-        {AuthMethod::Login, "::1", false},              {AuthMethod::CramMd5, "mail.example.org", false},
-        {AuthMethod::None, "mail.example.org", false},  {AuthMethod::Plain, "127.example.org", true},
+        {AuthMethod::Login, "mail.example.org", true},
+        {AuthMethod::Plain, "192.0.2.7", true},
+        {AuthMethod::Plain, "localhost", false},
+        {AuthMethod::Login, "127.0.0.1", false},
+        {AuthMethod::Login, "::1", false},
+        {AuthMethod::CramMd5, "mail.example.org", false},
+        {AuthMethod::None, "mail.example.org", false},
+        {AuthMethod::Plain, "127.example.org", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(NeedsEncryption(c.method, c.server), c.needed) << c.server;
@@ -345,8 +362,8 @@ TEST(RelayerMail, TheComposedMail)
 {
     const MailSettings settings = GoodSettings();
     const std::string document = ReportDocument("03/01/2024", kEvent);
-    const MailMessage mail =
-        ComposeMail(HandOver{MailKind::DailyReport, "/a/Logs/Report.xml"}, document, settings, LocalTimePoint(2024, 3, 1));
+    const MailMessage mail = ComposeMail(HandOver{MailKind::DailyReport, "/a/Logs/Report.xml"}, document, settings,
+                                         LocalTimePoint(2024, 3, 1));
     EXPECT_EQ(mail.envelopeFrom, "ostrel@example.org");
     EXPECT_EQ(mail.envelopeTo, "alice@example.org");
     EXPECT_EQ(mail.attachmentName, "Report.xml");
@@ -381,15 +398,18 @@ TEST(RelayerRendering, TheLogAsATableWithTotals)
         std::vector<std::string> shown;
     };
     const Case cases[] = {
-        {"two jobs", ReportDocument("03/01/2024", kEvent + second),
+        {"two jobs",
+         ReportDocument("03/01/2024", kEvent + second),
          {"<h1 style=\"font-size: 1.3em;\">Title</h1>", "<p>Intro</p>", "<td>02/29/2024</td>", "<td>10:05</td>",
           "<td>Plan &lt;draft&gt; \xC3\xA9t\xC3\xA9</td>", "<td>Laser 2</td>", "<td align=\"right\">1.25</td>",
           "<td colspan=\"5\">2 jobs</td>", "<td align=\"right\">15</td>", "<td align=\"right\">1.55</td>"}},
         {"no jobs", ReportDocument("03/01/2024", ""), {"No print jobs were recorded."}},
-        {"fields that are no numbers", ReportDocument("03/02/2024", kEvent + strange),
+        {"fields that are no numbers",
+         ReportDocument("03/02/2024", kEvent + strange),
          {"<td align=\"right\">?</td>", "<td colspan=\"5\">2 jobs</td>", "<td align=\"right\">3</td>",
           "<td align=\"right\">0.30</td>"}},
-        {"another document", "<?xml version=\"1.0\"?><notes>hello</notes>",
+        {"another document",
+         "<?xml version=\"1.0\"?><notes>hello</notes>",
          {"The attached document holds no print log."}},
     };
     for (const auto& c : cases) {
@@ -438,16 +458,36 @@ TEST(RelayerRun, OneLineForEveryOutcome)
     };
     const auto unchanged = [](MailSettings&) {};
     const Case cases[] = {
-        {"sent", true, unchanged, {true, {}}, kRelayerDone,
+        {"sent",
+         true,
+         unchanged,
+         {true, {}},
+         kRelayerDone,
          "info: sent the daily report APP/Logs/Report.xml to alice@example.org through mail.example.org:587"},
-        {"refused", true, unchanged, {false, "Login denied (last server reply 535)"}, kRelayerNotSent,
+        {"refused",
+         true,
+         unchanged,
+         {false, "Login denied (last server reply 535)"},
+         kRelayerNotSent,
          "error: could not send the daily report APP/Logs/Report.xml to alice@example.org through "
          "mail.example.org:587: Login denied (last server reply 535)"},
-        {"no such file", false, unchanged, {true, {}}, kRelayerNoFile,
+        {"no such file",
+         false,
+         unchanged,
+         {true, {}},
+         kRelayerNoFile,
          "error: cannot send the daily report APP/Logs/Report.xml: there is no such file"},
-        {"empty server", true, [](MailSettings& s) { s.server.clear(); }, {true, {}}, kRelayerBadSettings,
+        {"empty server",
+         true,
+         [](MailSettings& s) { s.server.clear(); },
+         {true, {}},
+         kRelayerBadSettings,
          "error: cannot send the daily report APP/Logs/Report.xml: no mail server is set (ESMTPSRV)"},
-        {"port 0", true, [](MailSettings& s) { s.port = 0; }, {true, {}}, kRelayerBadSettings,
+        {"port 0",
+         true,
+         [](MailSettings& s) { s.port = 0; },
+         {true, {}},
+         kRelayerBadSettings,
          "error: cannot send the daily report APP/Logs/Report.xml: the mail server port is 0 (ESMTPPORT)"},
     };
     for (const auto& c : cases) {

@@ -112,7 +112,8 @@ std::optional<std::string> CheckName(std::string_view what, std::string_view nam
     if (name.size() > 255)
         return "The " + std::string(what) + " name is longer than 255 characters.";
     if (!IsValidRegistryName(name))
-        return "Invalid " + std::string(what) + " name \"" + std::string(name) + "\": it cannot start with '.' or contain '/'.";
+        return "Invalid " + std::string(what) + " name \"" + std::string(name) +
+               "\": it cannot start with '.' or contain '/'.";
     return std::nullopt;
 }
 
@@ -136,9 +137,16 @@ std::optional<std::string> ParseKey(std::string_view text, KeyName& key)
         return "Invalid key name \"" + std::string(text) + "\": it must start with HKLM.";
     const std::string root = Lower(parts.front());
     if (root != "hklm" && root != "hkey_local_machine") {
-        constexpr std::array<std::string_view, 10> kOtherRoots{
-            "hkcu", "hkey_current_user", "hkcr", "hkey_classes_root", "hku",
-            "hkey_users", "hkcc", "hkey_current_config", "hkey_performance_data", "hkpd"};
+        constexpr std::array<std::string_view, 10> kOtherRoots{"hkcu",
+                                                               "hkey_current_user",
+                                                               "hkcr",
+                                                               "hkey_classes_root",
+                                                               "hku",
+                                                               "hkey_users",
+                                                               "hkcc",
+                                                               "hkey_current_config",
+                                                               "hkey_performance_data",
+                                                               "hkpd"};
         if (std::find(kOtherRoots.begin(), kOtherRoots.end(), root) != kOtherRoots.end())
             return "The Ostrel registry has HKEY_LOCAL_MACHINE (HKLM) only, not " + parts.front() + ".";
         return "Invalid key name \"" + std::string(text) + "\": it must start with HKLM or HKEY_LOCAL_MACHINE.";
@@ -238,7 +246,8 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& args, Op
 
         const std::string name = Lower(arg);
         const bool forQuery = name == "/v";
-        const bool forChanges = name == "/v" || name == "/f" || (options.command == Command::Add && (name == "/t" || name == "/d"));
+        const bool forChanges =
+            name == "/v" || name == "/f" || (options.command == Command::Add && (name == "/t" || name == "/d"));
         if (!IsKnownSwitch(name))
             return "Invalid switch " + arg + ".";
         if (options.command == Command::Query ? !forQuery : !forChanges)
@@ -250,7 +259,9 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& args, Op
             options.force = true;
             continue;
         }
-        std::optional<std::string>& target = name == "/v" ? options.valueName : name == "/t" ? options.type : options.data;
+        std::optional<std::string>& target = name == "/v"   ? options.valueName
+                                             : name == "/t" ? options.type
+                                                            : options.data;
         if (target)
             return "The switch " + arg + " was given more than once.";
         // Data is taken as it comes, since a path such as /var/spool is
@@ -298,12 +309,9 @@ public:
                 return SyntaxError(*problem);
 
         switch (options.command) {
-        case Command::Query:
-            return Query(key, options);
-        case Command::Add:
-            return Add(key, options);
-        case Command::Delete:
-            return Delete(key, options);
+        case Command::Query: return Query(key, options);
+        case Command::Add: return Add(key, options);
+        case Command::Delete: return Delete(key, options);
         }
         return kFailure;
     }

@@ -293,9 +293,7 @@ int RunReportCommand(const std::vector<std::string>& args, const ReportCommandSe
     }
     std::string report;
     switch (options.format) {
-    case Format::Xml:
-        report = std::move(*document);
-        break;
+    case Format::Xml: report = std::move(*document); break;
     case Format::Html: {
         ReportResult<std::string> html = RenderReport(*document, LogsFolder(setup.appFolder));
         if (!html) {

@@ -66,8 +66,9 @@ std::optional<std::string> ProblemWithMailSettings(const MailSettings& settings)
         return "the mail server port " + std::to_string(static_cast<std::int32_t>(settings.port)) +
                " is not a TCP port (ESMTPPORT)";
     if (NamesNtlm(settings.authMethod))
-        return std::string("the authentication method NTLM is not supported; choose None, AUTH LOGIN, AUTH PLAIN "
-                           "or CRAM MD5 (ESMTPAUTH)");
+        return std::string(
+            "the authentication method NTLM is not supported; choose None, AUTH LOGIN, AUTH PLAIN "
+            "or CRAM MD5 (ESMTPAUTH)");
     const std::optional<AuthMethod> method = ParseAuthMethod(settings.authMethod);
     if (!method)
         return "the authentication method " + Quoted(settings.authMethod) +

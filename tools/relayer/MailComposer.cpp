@@ -122,7 +122,8 @@ std::string MailboxHeader(std::string_view name, std::string_view address)
     const std::string plain = PlainName(name);
     if (plain.empty())
         return std::string(address);
-    const bool ascii = std::all_of(plain.begin(), plain.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(plain.begin(), plain.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii)
         return EncodedWords(plain) + " <" + std::string(address) + ">";
     std::string quoted = "\"";
@@ -143,8 +144,8 @@ std::string MailDate(Clock::TimePoint now)
     const long offset = local.tm_gmtoff / 60;
     const long magnitude = offset < 0 ? -offset : offset;
     char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[local.tm_wday], local.tm_mday,
-                  kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[local.tm_wday],
+                  local.tm_mday, kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
                   offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
     return text;
 }
@@ -175,9 +176,10 @@ MailMessage ComposeMail(const HandOver& handOver, std::string document, const Ma
     if (std::optional<std::string> html = RenderReportHtml(document, mail.subject, intro)) {
         mail.html = std::move(*html);
     } else {
-        mail.html = "<html><head><meta charset=\"UTF-8\"><title>" + HtmlEscaped(mail.subject) + "</title></head><body><h1>" +
-                    HtmlEscaped(mail.subject) + "</h1><p>" + HtmlEscaped(intro) + "</p><p>The attached document " +
-                    HtmlEscaped(mail.attachmentName) + " cannot be shown here.</p></body></html>";
+        mail.html = "<html><head><meta charset=\"UTF-8\"><title>" + HtmlEscaped(mail.subject) +
+                    "</title></head><body><h1>" + HtmlEscaped(mail.subject) + "</h1><p>" + HtmlEscaped(intro) +
+                    "</p><p>The attached document " + HtmlEscaped(mail.attachmentName) +
+                    " cannot be shown here.</p></body></html>";
     }
     mail.attachment = std::move(document);
 

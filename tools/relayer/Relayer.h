@@ -19,12 +19,12 @@ public:
 
 // The mailer's exit codes.
 enum RelayerExit : int {
-    kRelayerDone = 0,           // sent, or nothing was named
-    kRelayerBadSettings = 1,    // mail settings that cannot be used
-    kRelayerUsage = 2,          // started with arguments
-    kRelayerNoFile = 3,         // the named file is missing or unreadable
-    kRelayerNotSent = 4,        // the mail server did not take the mail
-    kRelayerNotClaimed = 5,     // the hand-over could not be cleared
+    kRelayerDone = 0,         // sent, or nothing was named
+    kRelayerBadSettings = 1,  // mail settings that cannot be used
+    kRelayerUsage = 2,        // started with arguments
+    kRelayerNoFile = 3,       // the named file is missing or unreadable
+    kRelayerNotSent = 4,      // the mail server did not take the mail
+    kRelayerNotClaimed = 5,   // the hand-over could not be cleared
 };
 
 struct RelayerEnvironment {

@@ -14,7 +14,6 @@ std::string_view MailStylesheet();
 // Nothing when the document is not well-formed XML. The document is never
 // allowed to reach the network or other files: no DTD or entity is loaded,
 // and the transformation may neither read nor write.
-std::optional<std::string> RenderReportHtml(std::string_view document, std::string_view title,
-                                            std::string_view intro);
+std::optional<std::string> RenderReportHtml(std::string_view document, std::string_view title, std::string_view intro);
 
 }  // namespace ostrel

@@ -55,14 +55,10 @@ int KeepServerRefusal(CURL*, curl_infotype type, char* data, size_t size, void* 
 const char* LoginOptions(AuthMethod method)
 {
     switch (method) {
-    case AuthMethod::Login:
-        return "AUTH=LOGIN";
-    case AuthMethod::Plain:
-        return "AUTH=PLAIN";
-    case AuthMethod::CramMd5:
-        return "AUTH=CRAM-MD5";
-    case AuthMethod::None:
-        break;
+    case AuthMethod::Login: return "AUTH=LOGIN";
+    case AuthMethod::Plain: return "AUTH=PLAIN";
+    case AuthMethod::CramMd5: return "AUTH=CRAM-MD5";
+    case AuthMethod::None: break;
     }
     return nullptr;
 }

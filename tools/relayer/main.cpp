@@ -39,9 +39,10 @@ bool StderrIsTheJournal()
 int main(int argc, char**)
 {
     if (argc > 1) {
-        std::fputs("usage: Relayer\n"
-                   "Sends the file that ESentFile or EToSendFile names to the address the e-mail settings give.\n",
-                   stderr);
+        std::fputs(
+            "usage: Relayer\n"
+            "Sends the file that ESentFile or EToSendFile names to the address the e-mail settings give.\n",
+            stderr);
         return ostrel::kRelayerUsage;
     }
     openlog("Relayer", LOG_PID | (StderrIsTheJournal() ? 0 : LOG_PERROR), LOG_MAIL);

@@ -67,7 +67,8 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
 
     CSkinDialog& printers = *pages_[1];
     if (auto* all = qobject_cast<QListWidget*>(printers.Control(1009)))
-        all->addItems({QStringLiteral("Laser-3rd-Floor"), QStringLiteral("Colour-Plotter"), QStringLiteral("Front-Desk")});
+        all->addItems(
+            {QStringLiteral("Laser-3rd-Floor"), QStringLiteral("Colour-Plotter"), QStringLiteral("Front-Desk")});
     if (auto* chosen = qobject_cast<QTreeWidget*>(printers.Control(1021))) {
         chosen->setHeaderLabels({QStringLiteral("Printer Name"), QStringLiteral("Cost")});
         chosen->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Laser-3rd-Floor"), QStringLiteral("4")}));
@@ -75,7 +76,7 @@ GalleryWindow::GalleryWindow(QWidget* parent) : CSkinDialog(MainWindowTemplate()
     }
 
     CSkinDialog& reports = *pages_[2];
-        if (auto* period = qobject_cast<QComboBox*>(reports.Control(1001)))
+    if (auto* period = qobject_cast<QComboBox*>(reports.Control(1001)))
         period->addItems({QStringLiteral("Today"), QStringLiteral("This week"), QStringLiteral("Last month")});
 
     CSkinDialog& settings = *pages_[3];
@@ -96,4 +97,4 @@ void GalleryWindow::ShowPage(int index)
     pageButtons_[chosen]->setEnabled(false);
 }
 
-} // namespace ostrel::gallery
+}  // namespace ostrel::gallery

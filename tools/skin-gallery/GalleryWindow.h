@@ -27,4 +27,4 @@ private:
     std::array<CSkinButton*, 4> pageButtons_{};
 };
 
-} // namespace ostrel::gallery
+}  // namespace ostrel::gallery

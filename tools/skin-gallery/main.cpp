@@ -36,15 +36,9 @@ QString PictureCatalogue()
     for (const PictureRow& row : parsed.table->Pictures()) {
         QString source;
         switch (KindOf(row.role)) {
-        case PictureKind::Bitmap:
-            source = BitmapResourcePath(row.number);
-            break;
-        case PictureKind::Icon:
-            source = IconResourcePath(row.number, 32);
-            break;
-        case PictureKind::Cursor:
-            source = CursorResourcePath(row.number);
-            break;
+        case PictureKind::Bitmap: source = BitmapResourcePath(row.number); break;
+        case PictureKind::Icon: source = IconResourcePath(row.number, 32); break;
+        case PictureKind::Cursor: source = CursorResourcePath(row.number); break;
         }
         html += QStringLiteral("<p><b>%1</b> &nbsp; %3 %4 &nbsp; <i>%5</i><br><img src='%2'></p>")
                     .arg(row.number)
@@ -83,7 +77,7 @@ QImage Screenshot(const QList<QWidget*>& windows)
     return composed;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -105,9 +99,9 @@ int main(int argc, char** argv)
     main.ShowPage(page);
     main.move(20, 20);
 
-    CSkinDialog message(MessageBoxTemplate(
-        QStringLiteral("From now on all jobs printed will have this cost assigned. "
-                       "The jobs monitored until now keep the old cost.")));
+    CSkinDialog message(
+        MessageBoxTemplate(QStringLiteral("From now on all jobs printed will have this cost assigned. "
+                                          "The jobs monitored until now keep the old cost.")));
     message.SetBackgroundBitmap(210);
     message.SetColourRule({std::nullopt, QColor(80, 80, 80)});
     message.SetDraggable(true);
