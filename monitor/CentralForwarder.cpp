@@ -24,8 +24,6 @@ constexpr const char* kRegisterPrinters =
     "INSERT INTO ostrel_printers (server_id, name) "
     "SELECT DISTINCT $1::uuid, printer FROM ostrel_incoming "
     "ON CONFLICT DO NOTHING";
-// A journal lost or restored must not number records as the centre knows them.
-constexpr const char* kLastSequence = "SELECT ostrel_last_sequence($1)";
 constexpr const char* kAddJobs =
     "INSERT INTO ostrel_job_records (server_id, record_sequence, job_id, queue, printer, username, document, "
     "pages, cost, submitted_at, recorded_at, local_year, local_month, local_day, local_hour, local_minute) "
