@@ -1,6 +1,7 @@
 #include "RecordJournal.h"
 
 #include "Files.h"
+#include "NumberText.h"
 #include "SafeFolder.h"
 
 #include <fcntl.h>
@@ -64,16 +65,6 @@ std::vector<std::string_view> Fields(std::string_view line)
             return fields;
         line.remove_prefix(tab + 1);
     }
-}
-
-template <class Number>
-std::optional<Number> NumberIn(std::string_view text)
-{
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
 }
 
 // A folder name as the writer makes them: one component that stays where

@@ -2,6 +2,7 @@
 
 #include "Accounts.h"
 #include "Clock.h"
+#include "NumberText.h"
 #include "RegValue.h"
 
 #include <charconv>
@@ -14,16 +15,6 @@ constexpr const char* kCentralDatabase = "Software\\Ostrel\\CentralDatabase";
 constexpr const char* kServerId = "Software\\Ostrel\\ServerId";
 constexpr const char* kServerName = "Software\\Ostrel\\ServerName";
 constexpr const char* kCentralStatus = "Software\\Ostrel\\CentralStatus";
-
-template <class Number>
-std::optional<Number> NumberIn(std::string_view text)
-{
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
-}
 
 }  // namespace
 
